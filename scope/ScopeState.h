@@ -1,0 +1,79 @@
+#pragma once
+
+// The one shared record of the main window: capture buffer, channel arrays, levels,
+// frequencies, ranges, time base and display modes. Every numeric field starts at zero
+// and every array zero-filled; FormCreate sets the start values. Nothing in it is
+// allocated at run time. Fields typed uint16_t wrap at 65536, as the measurement relies on.
+//
+// Channels: UR is the first value of each stereo frame, UL the second.
+
+#include <array>
+#include <cstdint>
+
+constexpr int kChannelLength = 44100;     // entries of every sample array
+constexpr int kRangeCount = 12;           // fixed voltage ranges of a channel
+constexpr int kTimeBaseCount = 7;         // fixed time bases
+
+struct ScopeState {
+  // Capture and channel data.
+  int32_t sampleCount = 0;
+  std::array<int32_t, kChannelLength> captureBuffer{};
+  std::array<int32_t, kChannelLength> ulSamples{};
+  std::array<int32_t, kChannelLength> urSamples{};
+  // Running sums of squares: entry k+1 = sum of squares of channel values 1..k; needs
+  // sampleCount + 2 entries for the largest count (22100).
+  std::array<double, kChannelLength + 2> ulSumSquares{};
+  std::array<double, kChannelLength + 2> urSumSquares{};
+  std::array<int32_t, kChannelLength> ulSmoothed{};
+  std::array<int32_t, kChannelLength> urSmoothed{};
+  std::array<int32_t, kChannelLength> ulPrevious{};
+  std::array<int32_t, kChannelLength> urPrevious{};
+
+  // Level measurement.
+  uint16_t ulPeak = 0;
+  uint16_t urPeak = 0;
+  double ulRms = 0;
+  double urRms = 0;
+  double millivoltsPerCount = 0;
+
+  // Frequency measurement.
+  uint16_t ulStart = 0;
+  uint16_t urStart = 0;
+  uint16_t ulProbeStep = 0;
+  uint16_t urProbeStep = 0;
+  uint16_t ulSkip = 0;
+  uint16_t urSkip = 0;
+  int32_t ulSmoothing = 0;
+  int32_t urSmoothing = 0;
+  std::array<uint16_t, 3> ulProbe{};
+  std::array<uint16_t, 3> urProbe{};
+  uint16_t ulHalfStart = 0;
+  uint16_t ulHalfEnd = 0;
+  uint16_t urHalfStart = 0;
+  uint16_t urHalfEnd = 0;
+  double ulMeasuredFrequency = 0;
+  double urMeasuredFrequency = 0;
+  double ulFrequency = 0;
+  double urFrequency = 0;
+  uint16_t frequencyFromGenerator = 0;
+
+  // Display and ranges.
+  double ulDivisionValue = 0;
+  double urDivisionValue = 0;
+  double ulGain = 0;
+  double urGain = 0;
+  std::array<int32_t, kRangeCount> ulRangeApplied{};
+  std::array<int32_t, kRangeCount> urRangeApplied{};
+  int32_t ulAutoRange = 0;
+  int32_t urAutoRange = 0;
+  int32_t autoTimeBase = 0;
+  std::array<int32_t, kTimeBaseCount> timeBaseApplied{};
+  int32_t traceStride = 0;
+  double traceScaleX = 0;
+  double traceScaleY = 0;
+  uint16_t traceOffset = 0;
+  int32_t periodicDisplay = 0;
+
+  // Tone generator (the frequency is a field of the window itself).
+  int32_t generatorAmplitude = 0;
+};
