@@ -9,7 +9,7 @@
 
 class Canvas {
  public:
-  explicit Canvas(QImage& image);
+  explicit Canvas(QImage& image) : image(image) {}
 
   void SetPenColor(QRgb color) { penColor = color; }
   QRgb PenColor() const { return penColor; }
