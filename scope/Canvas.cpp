@@ -20,7 +20,9 @@ Wide FloorDiv(Wide numerator, Wide denominator) {  // denominator > 0
   return quotient;
 }
 
-Wide CeilDiv(Wide numerator, Wide denominator) { return -FloorDiv(-numerator, denominator); }
+Wide CeilDiv(Wide numerator, Wide denominator) {
+  return -FloorDiv(-numerator, denominator);
+}
 
 // The offsets k for which start + step * k lies in 0 .. limit - 1 (step is +1 or -1).
 struct OffsetRange {
@@ -54,7 +56,9 @@ void Canvas::LineTo(int x, int y) {
   penY = y;
 }
 
-void Canvas::Clear() { image.fill(qRgb(0, 0, 0)); }
+void Canvas::Clear() {
+  image.fill(qRgb(0, 0, 0));
+}
 
 // Steps one pixel at a time along the major axis, i = 0 .. n-1 with n the larger of |dx|
 // and |dy|; the minor offset of step i is i * minor / n rounded to nearest, halves away

@@ -12,6 +12,29 @@ void Line(Canvas& canvas, int x0, int y0, int x1, int y1) {
   canvas.LineTo(x1, y1);
 }
 
+void DrawTraceSegments(Canvas& canvas, const ScopeState& state, int clientHeight) {
+  const TraceMapping mapping(state, clientHeight);
+  const int offset = state.traceOffset;
+  // Keeps every point inside the channel arrays whatever the state holds.
+  const int stride = std::clamp(state.traceStride, 0, (kChannelLength - 1 - offset) / kTracePoints);
+  canvas.SetPenWidth(1);
+  ScreenPoint previousFrom = mapping.Map(state.ulPrevious[stride], state.urPrevious[stride]);
+  ScreenPoint from =
+      mapping.Map(state.ulSamples[offset + stride], state.urSamples[offset + stride]);
+  for (int p = 2; p <= kTracePoints; ++p) {
+    const int index = p * stride;
+    const ScreenPoint previousTo = mapping.Map(state.ulPrevious[index], state.urPrevious[index]);
+    const ScreenPoint to =
+        mapping.Map(state.ulSamples[offset + index], state.urSamples[offset + index]);
+    canvas.SetPenColor(kEraseColor);
+    Line(canvas, previousFrom.x, previousFrom.y, previousTo.x, previousTo.y);
+    canvas.SetPenColor(kTraceColor);
+    Line(canvas, from.x, from.y, to.x, to.y);
+    previousFrom = previousTo;
+    from = to;
+  }
+}
+
 }  // namespace
 
 void DrawGraticule(Canvas& canvas, int clientHeight) {
@@ -72,23 +95,8 @@ void DrawScaleLabels(Canvas& canvas, const ScopeState& state, int clientHeight) 
   canvas.SetPenColor(qRgb(255, 255, 255));
 }
 
-void DrawTraceSegments(Canvas& canvas, const ScopeState& state, int clientHeight) {
-  const TraceMapping mapping(state, clientHeight);
-  const int offset = state.traceOffset;
-  // Keeps every point inside the channel arrays whatever the state holds.
-  const int stride = std::clamp(state.traceStride, 0, (kChannelLength - 1 - offset) / kTracePoints);
-  canvas.SetPenWidth(1);
-  ScreenPoint previousFrom = mapping.Map(state.ulPrevious[stride], state.urPrevious[stride]);
-  ScreenPoint from = mapping.Map(state.ulSamples[offset + stride], state.urSamples[offset + stride]);
-  for (int p = 2; p <= kTracePoints; ++p) {
-    const int index = p * stride;
-    const ScreenPoint previousTo = mapping.Map(state.ulPrevious[index], state.urPrevious[index]);
-    const ScreenPoint to = mapping.Map(state.ulSamples[offset + index], state.urSamples[offset + index]);
-    canvas.SetPenColor(kEraseColor);
-    Line(canvas, previousFrom.x, previousFrom.y, previousTo.x, previousTo.y);
-    canvas.SetPenColor(kTraceColor);
-    Line(canvas, from.x, from.y, to.x, to.y);
-    previousFrom = previousTo;
-    from = to;
-  }
+void DrawTrace(Canvas& canvas, ScopeState& state, int clientHeight) {
+  FindTraceOffset(state);
+  DrawTraceSegments(canvas, state, clientHeight);
+  StorePreviousTrace(state);
 }

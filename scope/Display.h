@@ -22,6 +22,8 @@ void DrawGraticule(Canvas& canvas, int clientHeight);
 // pen white and one pixel wide and the font white.
 void DrawScaleLabels(Canvas& canvas, const ScopeState& state, int clientHeight);
 
-// For every segment of the figure: the previous frame's segment in black, then the new
-// one in aqua, from traceOffset with traceStride between points. Leaves the pen aqua.
-void DrawTraceSegments(Canvas& canvas, const ScopeState& state, int clientHeight);
+// The X-Y trace, once urStart holds the first negative UR sample: the trigger gives
+// traceOffset; then for every segment of the figure the previous frame's segment is drawn
+// in black and the new one in aqua, traceStride channel entries apart; last the values
+// drawn are kept for the next frame's erasing. Leaves the pen aqua, one pixel wide.
+void DrawTrace(Canvas& canvas, ScopeState& state, int clientHeight);

@@ -11,7 +11,9 @@ constexpr int kDivision = 20;        // pixels per division on both axes
 constexpr int kGridDivisions = 10;   // divisions on each side of each axis
 
 // Vertical centre line of the grid and the scales: half the client height, truncated.
-constexpr int GridCentreY(int clientHeight) { return clientHeight / 2; }
+constexpr int GridCentreY(int clientHeight) {
+  return clientHeight / 2;
+}
 
 // Room for one scale number.
 using ScaleText = std::array<char, 40>;

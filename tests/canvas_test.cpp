@@ -1,3 +1,5 @@
+#include "Canvas.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -6,8 +8,6 @@
 #include <cstdlib>
 #include <random>
 #include <vector>
-
-#include "Canvas.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ class GuardedImage {
   bool GuardIntact() const {
     for (int row = 0; row < height + 2 * kBand; ++row) {
       for (int column = 0; column < Stride(); ++column) {
-        const bool inside = row >= kBand && row < kBand + height && column >= kBand &&
-                            column < kBand + width;
+        const bool inside =
+            row >= kBand && row < kBand + height && column >= kBand && column < kBand + width;
         if (!inside && buffer[static_cast<size_t>(row * Stride() + column)] != kGuard) return false;
       }
     }
@@ -52,6 +52,9 @@ struct Pixel {
   int x;
   int y;
   bool operator==(const Pixel&) const = default;
+  friend void PrintTo(const Pixel& p, std::ostream* out) {
+    *out << "(" << p.x << "," << p.y << ")";
+  }
 };
 
 std::vector<Pixel> PixelsOf(const QImage& image, QRgb color) {
@@ -99,8 +102,7 @@ TEST_P(LineEndPoint, PaintsFromStartUpToButExcludingEnd) {
   const bool xMajor = std::abs(d.dx) >= std::abs(d.dy);
   for (const Pixel& p : pixels) {
     const int major = xMajor ? (p.x - 20) * (d.dx < 0 ? -1 : 1) : (p.y - 20) * (d.dy < 0 ? -1 : 1);
-    const double minorExact =
-        n == 0 ? 0.0 : major * static_cast<double>(xMajor ? d.dy : d.dx) / n;
+    const double minorExact = n == 0 ? 0.0 : major * static_cast<double>(xMajor ? d.dy : d.dx) / n;
     const int minor = xMajor ? p.y - 20 : p.x - 20;
     EXPECT_GE(major, 0);
     EXPECT_LT(major, std::max(n, 1));
@@ -169,7 +171,9 @@ struct FarLine {
   std::vector<Pixel> (*expected)(int width, int height);
 };
 
-std::vector<Pixel> Nothing(int, int) { return {}; }
+std::vector<Pixel> Nothing(int, int) {
+  return {};
+}
 std::vector<Pixel> Row5(int width, int) {
   std::vector<Pixel> pixels;
   for (int x = 0; x < width; ++x) pixels.push_back({x, 5});
@@ -212,18 +216,18 @@ TEST_P(FarLines, ClipWithoutPaintingOutside) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, FarLines,
-    ::testing::Values(
-        FarLine{"HorizontalAcross", -1000000000, 5, 1000000000, 5, Row5},
-        FarLine{"HorizontalBackwards", INT_MAX, 5, INT_MIN, 5, Row5},
-        FarLine{"VerticalAcross", 5, INT_MAX, 5, INT_MIN, Column5},
-        FarLine{"FullDiagonal", INT_MIN, INT_MIN, INT_MAX, INT_MAX, Diagonal},
-        FarLine{"FullDiagonalBackwards", INT_MAX, INT_MAX, INT_MIN, INT_MIN, Diagonal},
-        FarLine{"OffToTheLeft", INT_MIN, 0, INT_MIN, 40, Nothing},
-        FarLine{"MissesTheCorner", -100, 20, 20, -100, Nothing},
-        FarLine{"BelowAndRight", 64, 48, 300, 1000, Nothing},
-        FarLine{"PointOutside", -1, -1, -1, -1, Nothing},
-        FarLine{"PointPastTheCorner", 64, 48, 64, 48, Nothing},
-        FarLine{"EndOnTheLastColumn", 10, 10, 63, 10, Row10From10}),
+    ::testing::Values(FarLine{"HorizontalAcross", -1000000000, 5, 1000000000, 5, Row5},
+                      FarLine{"HorizontalBackwards", INT_MAX, 5, INT_MIN, 5, Row5},
+                      FarLine{"VerticalAcross", 5, INT_MAX, 5, INT_MIN, Column5},
+                      FarLine{"FullDiagonal", INT_MIN, INT_MIN, INT_MAX, INT_MAX, Diagonal},
+                      FarLine{"FullDiagonalBackwards", INT_MAX, INT_MAX, INT_MIN, INT_MIN,
+                              Diagonal},
+                      FarLine{"OffToTheLeft", INT_MIN, 0, INT_MIN, 40, Nothing},
+                      FarLine{"MissesTheCorner", -100, 20, 20, -100, Nothing},
+                      FarLine{"BelowAndRight", 64, 48, 300, 1000, Nothing},
+                      FarLine{"PointOutside", -1, -1, -1, -1, Nothing},
+                      FarLine{"PointPastTheCorner", 64, 48, 64, 48, Nothing},
+                      FarLine{"EndOnTheLastColumn", 10, 10, 63, 10, Row10From10}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Texts stand with their top-left corner at the given point, in the font colour only,
