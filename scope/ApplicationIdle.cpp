@@ -2,7 +2,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QThread>
 
 ApplicationIdle::ApplicationIdle(QObject* parent) : QObject(parent) {
   // A zero-interval timer fires once per pass of the event loop, after the pending events
@@ -10,13 +9,18 @@ ApplicationIdle::ApplicationIdle(QObject* parent) : QObject(parent) {
   timer.setInterval(0);
   connect(&timer, &QTimer::timeout, this, &ApplicationIdle::runOnce);
   if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
-    connect(dispatcher, &QAbstractEventDispatcher::awake, this, &ApplicationIdle::wakeAfterWork);
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+            &ApplicationIdle::resumeAfterWork);
   }
+}
+
+ApplicationIdle::~ApplicationIdle() {
+  stopWaiting();
 }
 
 void ApplicationIdle::setHandler(Handler newHandler) {
   handler = std::move(newHandler);
-  waitingForWork = false;
+  stopWaiting();
   if (handler) {
     timer.start();
   } else {
@@ -27,15 +31,27 @@ void ApplicationIdle::setHandler(Handler newHandler) {
 void ApplicationIdle::runOnce() {
   bool done = true;
   handler(this, done);
-  if (done) {
+  if (done && handler) {
     timer.stop();
-    waitingForWork = true;
+    waiting = true;
+    eventSeen = false;
+    QCoreApplication::instance()->installEventFilter(this);
   }
 }
 
-void ApplicationIdle::wakeAfterWork() {
-  if (waitingForWork && handler) {
-    waitingForWork = false;
+bool ApplicationIdle::eventFilter(QObject* /*watched*/, QEvent* /*event*/) {
+  eventSeen = true;
+  return false;
+}
+
+void ApplicationIdle::stopWaiting() {
+  if (waiting) QCoreApplication::instance()->removeEventFilter(this);
+  waiting = false;
+}
+
+void ApplicationIdle::resumeAfterWork() {
+  if (waiting && eventSeen) {
+    stopWaiting();
     timer.start();
   }
 }
