@@ -91,41 +91,55 @@ void Canvas::PaintSegment(int x0, int y0, int x1, int y1) {
   const int64_t n = std::llabs(majorDelta);
   const int64_t m = std::llabs(minorDelta);
 
-  const OffsetRange majorInside = InsideOffsets(majorStart, majorStep, majorLimit);
-  int64_t first = std::max<int64_t>(0, majorInside.low);
-  int64_t last = std::min<int64_t>(n - 1, majorInside.high);
-  const OffsetRange minorInside = InsideOffsets(minorStart, minorStep, minorLimit);
-  if (m == 0) {
-    if (minorInside.low > 0 || minorInside.high < 0) return;
-  } else {
-    // minor offset(i) >= low  <=>  2 i m + n >= 2 n low
-    // minor offset(i) <= high <=>  2 i m + n <  2 n (high + 1)
-    const Wide twoN = Wide{2} * n;
-    const Wide twoM = Wide{2} * m;
-    const Wide firstInside = CeilDiv(twoN * minorInside.low - n, twoM);
-    const Wide lastInside = CeilDiv(twoN * (Wide{minorInside.high} + 1) - n, twoM) - 1;
-    if (firstInside > last || lastInside < first) return;
-    first = static_cast<int64_t>(std::max<Wide>(firstInside, first));
-    last = static_cast<int64_t>(std::min<Wide>(lastInside, last));
+  // Steps first .. last lie inside the image; the minor offset of step `first` and the
+  // remainder of its numerator modulo 2 n carry the rounding from there on.
+  int64_t first = 0;
+  int64_t last = n - 1;
+  int64_t minorOffset = 0;
+  int64_t remainder = n;
+  const auto inside = [&](int64_t x, int64_t y) {
+    return x >= 0 && x < width && y >= 0 && y < height;
+  };
+  if (!inside(x0, y0) || !inside(x1, y1)) {
+    const OffsetRange majorInside = InsideOffsets(majorStart, majorStep, majorLimit);
+    first = std::max<int64_t>(first, majorInside.low);
+    last = std::min<int64_t>(last, majorInside.high);
+    const OffsetRange minorInside = InsideOffsets(minorStart, minorStep, minorLimit);
+    if (m == 0) {
+      if (minorInside.low > 0 || minorInside.high < 0) return;
+    } else {
+      // minor offset(i) >= low  <=>  2 i m + n >= 2 n low
+      // minor offset(i) <= high <=>  2 i m + n <  2 n (high + 1)
+      const Wide twoN = Wide{2} * n;
+      const Wide twoM = Wide{2} * m;
+      const Wide firstInside = CeilDiv(twoN * minorInside.low - n, twoM);
+      const Wide lastInside = CeilDiv(twoN * (Wide{minorInside.high} + 1) - n, twoM) - 1;
+      if (firstInside > last || lastInside < first) return;
+      first = static_cast<int64_t>(std::max<Wide>(firstInside, first));
+      last = static_cast<int64_t>(std::min<Wide>(lastInside, last));
+    }
+    if (first > last) return;
+    const Wide numerator = Wide{2} * first * m + n;
+    minorOffset = static_cast<int64_t>(numerator / (Wide{2} * n));
+    remainder = static_cast<int64_t>(numerator % (Wide{2} * n));
   }
-  if (first > last) return;
 
-  const Wide numerator = Wide{2} * first * m + n;
-  const int64_t minorOffset = static_cast<int64_t>(numerator / (Wide{2} * n));
-  int64_t remainder = static_cast<int64_t>(numerator % (Wide{2} * n));
   const int64_t major = majorStart + majorStep * first;
   const int64_t minor = minorStart + minorStep * minorOffset;
   QRgb* pixel = xMajor ? bits + minor * rowStride + major : bits + major * rowStride + minor;
   const int64_t majorAdvance = xMajor ? majorStep : majorStep * rowStride;
   const int64_t minorAdvance = xMajor ? minorStep * rowStride : minorStep;
-  for (int64_t i = first; i <= last; ++i) {
-    *pixel = penColor;
-    pixel += majorAdvance;
-    remainder += 2 * m;
-    if (remainder >= 2 * n) {
-      remainder -= 2 * n;
-      pixel += minorAdvance;
-    }
+  // Branch-free stepping: whether the minor coordinate advances follows no pattern the
+  // processor could predict.
+  const int64_t twoM = 2 * m;
+  const int64_t twoN = 2 * n;
+  const QRgb color = penColor;
+  for (int64_t count = last - first + 1; count > 0; --count) {
+    *pixel = color;
+    remainder += twoM;
+    const int64_t carry = -static_cast<int64_t>(remainder >= twoN);  // all ones on a carry
+    remainder -= twoN & carry;
+    pixel += majorAdvance + (minorAdvance & carry);
   }
 }
 

@@ -26,8 +26,12 @@ void DrawTraceSegments(Canvas& canvas, const ScopeState& state, int clientHeight
     const ScreenPoint previousTo = mapping.Map(state.ulPrevious[index], state.urPrevious[index]);
     const ScreenPoint to =
         mapping.Map(state.ulSamples[offset + index], state.urSamples[offset + index]);
-    canvas.SetPenColor(kEraseColor);
-    Line(canvas, previousFrom.x, previousFrom.y, previousTo.x, previousTo.y);
+    // While the block is unchanged the new segment is the old one, which the aqua line
+    // covers pixel for pixel: the black line would change nothing.
+    if (previousFrom != from || previousTo != to) {
+      canvas.SetPenColor(kEraseColor);
+      Line(canvas, previousFrom.x, previousFrom.y, previousTo.x, previousTo.y);
+    }
     canvas.SetPenColor(kTraceColor);
     Line(canvas, from.x, from.y, to.x, to.y);
     previousFrom = previousTo;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "Graticule.h"
 
@@ -15,21 +16,34 @@ int ToPixel(double coordinate) {
   return static_cast<int>(std::clamp(coordinate, -kFar, kFar));
 }
 
+constexpr int32_t kUsualSmoothing = 16;
+
+// x / s + p - p / s equals (x + (s - 1) p) / s; evaluated in integers and truncated toward
+// zero it gives exactly the truncation of the real-valued formula (whose floating-point
+// evaluation with s = 16 is exact as well: every term is a multiple of 1/16).
+template <typename Divisor>
+void Follow(const ChannelArray& samples, ChannelArray& smoothed, int from, int last,
+            Divisor divisor, HalfWave halfWave) {
+  const int64_t s = divisor;
+  for (int i = from; i <= last; ++i) {
+    const int32_t x = samples[i];
+    const bool inside = halfWave == HalfWave::Positive ? x >= 0 : x < 0;
+    smoothed[i] = inside ? static_cast<int32_t>((x + (s - 1) * smoothed[i - 1]) / divisor) : 0;
+  }
+}
+
 }  // namespace
 
 void FollowHalfWave(const ChannelArray& samples, ChannelArray& smoothed, int start, int count,
                     int32_t smoothing, HalfWave halfWave) {
+  const int from = std::max(start + 1, 1);
   const int last = std::min(count, kLastIndex);
-  const double divisor = smoothing;
-  for (int i = std::max(start + 1, 1); i <= last; ++i) {
-    const int32_t x = samples[i];
-    const bool inside = halfWave == HalfWave::Positive ? x >= 0 : x < 0;
-    if (!inside) {
-      smoothed[i] = 0;
-      continue;
-    }
-    const double previous = smoothed[i - 1];
-    smoothed[i] = static_cast<int32_t>(std::trunc(x / divisor + previous - previous / divisor));
+  // The follower always runs with 16; a constant divisor becomes a shift.
+  if (smoothing == kUsualSmoothing) {
+    Follow(samples, smoothed, from, last, std::integral_constant<int64_t, kUsualSmoothing>{},
+           halfWave);
+  } else {
+    Follow(samples, smoothed, from, last, int64_t{std::max(smoothing, 1)}, halfWave);
   }
 }
 
