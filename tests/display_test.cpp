@@ -16,6 +16,7 @@
 #include "Canvas.h"
 #include "Graticule.h"
 #include "ScopeState.h"
+#include "ScreenPixels.h"
 #include "Trace.h"
 
 // Counts heap allocations while a test asks for it, to show that a warm frame makes none.
@@ -38,38 +39,17 @@ void operator delete(void* memory, std::size_t) noexcept {
 
 namespace {
 
-constexpr QRgb kBlack = qRgb(0, 0, 0);
+using namespace screen_pixels;
+
 constexpr QRgb kGrey = qRgb(100, 100, 100);
 constexpr QRgb kYellow = qRgb(255, 255, 0);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
-constexpr QRgb kAqua = qRgb(0, 255, 255);
 constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 526;
 constexpr int kBlockFrames = 11025;  // channel entries a standard block fills
 
-struct Pixel {
-  int x;
-  int y;
-  bool operator==(const Pixel&) const = default;
-  friend void PrintTo(const Pixel& p, std::ostream* out) {
-    *out << "(" << p.x << "," << p.y << ")";
-  }
-};
-
-std::vector<Pixel> PixelsOf(const QImage& image, QRgb color) {
-  std::vector<Pixel> pixels;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (image.pixel(x, y) == color) pixels.push_back({x, y});
-    }
-  }
-  return pixels;
-}
-
 QImage BlackScreen(int height = kClientHeight) {
-  QImage image(kClientWidth, height, QImage::Format_RGB32);
-  image.fill(kBlack);
-  return image;
+  return BlackImage(kClientWidth, height);
 }
 
 // The state a display frame finds after start-up and a standard block: gains and scales
@@ -429,13 +409,8 @@ TEST(Trace, EraseLeavesNoResidue) {
 // A full-scale signal in the 10 mV range lies far outside the screen: only what crosses
 // the image is painted, nothing outside it, and it is erased as exactly.
 TEST(Trace, FarOffScreenTraceIsClipped) {
-  constexpr int kBand = 4;
-  constexpr int kStride = kClientWidth + 2 * kBand;
-  constexpr QRgb kGuard = qRgb(1, 2, 3);
-  std::vector<QRgb> buffer(static_cast<size_t>(kStride * (kClientHeight + 2 * kBand)), kGuard);
-  QImage image(reinterpret_cast<uchar*>(buffer.data() + kBand * kStride + kBand), kClientWidth,
-               kClientHeight, kStride * int{sizeof(QRgb)}, QImage::Format_RGB32);
-  image.fill(kBlack);
+  GuardedImage guarded(kClientWidth, kClientHeight);
+  QImage& image = guarded.Image();
   Canvas canvas(image);
   ScopeState state = FrameState();
   state.ulGain = state.urGain = 10.0;
@@ -450,14 +425,7 @@ TEST(Trace, FarOffScreenTraceIsClipped) {
   state.urSamples.fill(0);
   DrawFrame(canvas, state);
   for (const Pixel& p : PixelsOf(image, kAqua)) EXPECT_EQ(p, (Pixel{400, 263}));
-  for (size_t i = 0; i < buffer.size(); ++i) {
-    const int row = static_cast<int>(i) / kStride, column = static_cast<int>(i) % kStride;
-    const bool inside = row >= kBand && row < kBand + kClientHeight && column >= kBand &&
-                        column < kBand + kClientWidth;
-    if (!inside) {
-      ASSERT_EQ(buffer[i], kGuard) << row << "," << column;
-    }
-  }
+  EXPECT_TRUE(guarded.GuardIntact());
 }
 
 // Once the scale texts have been drawn once, a whole frame allocates nothing.
