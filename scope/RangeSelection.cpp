@@ -54,7 +54,7 @@ std::optional<std::string> AppliedRangeName(const ScopeState& state, Channel cha
   const RangeLatch& latch = channel == Channel::UL ? state.ulRangeApplied : state.urRangeApplied;
   for (int item = 1; item <= kRangeCount; ++item) {
     if (latch[RangeRowOfItem(item).latchEntry] == 1)
-      return TrimmedItem(channel == Channel::UL ? kRangeItemsUL[item] : kRangeItemsUR[item]);
+      return TrimmedItem(channel == Channel::UL ? kUlRangeItems[item] : kUrRangeItems[item]);
   }
   return std::nullopt;
 }

@@ -10,9 +10,9 @@
 #include <array>
 #include <cstdint>
 
-constexpr int kChannelLength = 44100;     // entries of every sample array
-constexpr int kRangeCount = 12;           // fixed voltage ranges of a channel
-constexpr int kTimeBaseCount = 7;         // fixed time bases
+constexpr int kChannelLength = 44100;  // entries of every sample array
+constexpr int kRangeCount = 12;        // fixed voltage ranges of a channel
+constexpr int kTimeBaseCount = 7;      // fixed time bases
 
 struct ScopeState {
   // Capture and channel data.

@@ -62,7 +62,7 @@ TEST(RangeSelectionTest, EveryListItemHasItsOwnLatch) {
     for (int item = 1; item <= kRangeCount; ++item) {
       ASSERT_TRUE(SelectRange(ch, item).has_value()) << item;
       const char* const* items =
-          channel == Channel::UL ? kRangeItemsUL.data() : kRangeItemsUR.data();
+          channel == Channel::UL ? kUlRangeItems.data() : kUrRangeItems.data();
       EXPECT_EQ(AppliedRangeName(*state, channel), TrimmedItem(items[item]));
       int set = 0;
       for (const int32_t flag : ch.rangeApplied) set += flag;
@@ -78,7 +78,7 @@ TEST(RangeSelectionTest, ItemsWithoutARangeChangeNothing) {
   auto state = StartedState();
   const ChannelFields ch = UrFields(*state);
   ch.autoRange = 0;
-  for (const int item : {kRangeAutomaticItem, kRangeOffItemUR, -1, 14}) {
+  for (const int item : {kRangeAutomaticItem, kUrRangeOffItem, -1, 14}) {
     EXPECT_FALSE(SelectRange(ch, item).has_value()) << item;
   }
   EXPECT_EQ(AppliedRangeName(*state, Channel::UR), std::nullopt);

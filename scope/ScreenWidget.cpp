@@ -1,0 +1,31 @@
+#include "ScreenWidget.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+
+ScreenWidget::ScreenWidget(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  screenImage = QImage(1, 1, QImage::Format_RGB32);
+  screenImage.fill(Qt::black);
+}
+
+void ScreenWidget::clearAndRepaint() {
+  screenImage.fill(Qt::black);
+  repaint();
+}
+
+void ScreenWidget::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.drawImage(event->rect(), screenImage, event->rect());
+}
+
+void ScreenWidget::resizeEvent(QResizeEvent* event) {
+  // A new size wipes the screen: the next display frame draws it again. The QImage object
+  // stays the same, so the canvas keeps drawing into it.
+  const QSize size = event->size().expandedTo(QSize(1, 1));
+  if (size != screenImage.size()) {
+    screenImage = QImage(size, QImage::Format_RGB32);
+    screenImage.fill(Qt::black);
+  }
+  QWidget::resizeEvent(event);
+}

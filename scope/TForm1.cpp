@@ -1,0 +1,145 @@
+// The main window's construction, start-up, capture hand-off and acquisition cycle.
+
+#include "TForm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <algorithm>
+
+#include "ApplicationIdle.h"
+#include "ScreenWidget.h"
+
+TForm1* Form1 = nullptr;
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle(
+      QStringLiteral("dvoukanálový osciloskop pro  zvukovou kartu  verze UNI  Zelvatec"));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  setPalette(palette);
+
+  screen = new ScreenWidget(this);
+  setCentralWidget(screen);
+  Canvas_ = std::make_unique<Canvas>(screen->image());
+  CreateMenu();
+  CreateControls();
+  FormCreate(this);
+}
+
+TForm1::~TForm1() = default;
+
+int TForm1::ClientHeight() const {
+  return screen->height();
+}
+int TForm1::ClientWidth() const {
+  return screen->width();
+}
+
+void TForm1::SetWindowBounds(int left, int top, int width, int height) {
+  move(left, top);
+  resize(width, height);
+  if (QLayout* l = layout()) l->activate();
+}
+
+void TForm1::SetClientHeight(int height) {
+  // The client area lies under the menu bar, whose height depends on how its titles wrap
+  // at the window's width.
+  const int menuHeight = menuBar()->heightForWidth(width());
+  resize(width(), (menuHeight > 0 ? menuHeight : menuBar()->sizeHint().height()) + height);
+  if (QLayout* l = layout()) l->activate();
+}
+
+void TForm1::RepaintWindow() {
+  screen->clearAndRepaint();
+}
+
+void TForm1::FormCreate(QObject* /*Sender*/) {
+  state.sampleCount = 22100;
+  SetWindowBounds(0, 0, 800, 525);
+  SetClientHeight(526);
+
+  int centre = ClientHeight() / 2;
+  Edit18->move(Edit18->x(), centre - 234);
+  Edit2->move(Edit2->x(), centre + 2);
+  Edit19->move(Edit19->x(), centre + 220);
+  Edit5->move(Edit5->x(), centre + 2);
+
+  state.traceScaleX = state.traceScaleY = 0.062923;
+  state.millivoltsPerCount = 0.066424;
+  RadioButton1->setChecked(true);
+  state.frequencyFromGenerator = 0;
+  state.urDivisionValue = 10.0;
+  state.urGain = 1.0;
+  state.ulDivisionValue = 10.0;
+  state.ulGain = 1.0;
+  state.periodicDisplay = 1;
+
+  state.traceStride = 6;
+  state.urSmoothing = 16;
+  state.ulSmoothing = 16;
+  state.urRangeApplied.fill(0);
+  state.ulRangeApplied.fill(0);
+  state.timeBaseApplied.fill(0);
+  state.autoTimeBase = 1;
+  ComboBox1->setCurrentIndex(8);
+  state.ulAutoRange = 1;
+  state.urAutoRange = 1;
+  ComboBox2->setCurrentIndex(0);
+  ComboBox3->setCurrentIndex(0);
+  ComboBox4->setCurrentIndex(0);
+
+  centre = ClientHeight() / 2;
+  Panel13->move(0, centre + 235);
+
+  state.ulFrequency = state.urFrequency = 40.0;
+
+  if (ComboBox1->currentIndex() == 8) {
+    state.frequencyFromGenerator = 1;
+    state.autoTimeBase = 1;
+  }
+
+  InstallIdleHandler();
+}
+
+void TForm1::InstallIdleHandler() {
+  auto* idle = new ApplicationIdle(this);
+  idle->setHandler([this](QObject* sender, bool& done) { MyIdleEvent(sender, done); });
+}
+
+bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
+  // The capture arrays hold 44100 values: a block larger than that (never the configured
+  // one) is cut there rather than written past the arrays.
+  state.sampleCount = std::clamp<int32_t>(Size / 2, 0, kChannelLength);
+  const auto* values = static_cast<const int16_t*>(Buffer);
+  for (int i = 0; i < state.sampleCount; ++i) state.captureBuffer[i] = values[i];
+  ++blocksHandedOff;
+  if (onBlockHandedOff) onBlockHandedOff();
+  return false;
+}
+
+void TForm1::MyIdleEvent(QObject* /*Sender*/, bool& Done) {
+  state.urStart = 1;
+  Done = false;
+}
+
+void TForm1::FormClose(QObject* /*Sender*/) {}
+
+void TForm1::FormResize(QObject* /*Sender*/) {
+  RepaintWindow();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize(this);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose(this);
+  event->accept();
+}
