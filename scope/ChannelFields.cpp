@@ -50,10 +50,6 @@ ChannelFields UrFields(ScopeState& s) {
           .autoRange = s.urAutoRange};
 }
 
-ChannelFields FieldsOf(ScopeState& state, Channel channel) {
-  return channel == Channel::UL ? UlFields(state) : UrFields(state);
-}
-
 int32_t ChannelCount(const ScopeState& state) {
   return std::clamp(state.sampleCount, 0, kChannelLength - 1);
 }

@@ -47,7 +47,6 @@ struct ChannelFields {
 
 ChannelFields UlFields(ScopeState& state);
 ChannelFields UrFields(ScopeState& state);
-ChannelFields FieldsOf(ScopeState& state, Channel channel);
 
 // Number of entries that the per-channel loops process: sampleCount, kept inside the
 // channel arrays (the sum of squares also reads the entry at the count itself).

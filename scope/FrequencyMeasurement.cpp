@@ -27,10 +27,10 @@ bool LatchSet(const RangeLatch& latch, int item) {
 }  // namespace
 
 bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t count,
-                     StartSign sign, uint16_t& start) {
+                     HalfWaveSign sign, uint16_t& start) {
   for (int i = 1; i <= count; ++i) {
     const int32_t value = samples[i];
-    if (sign == StartSign::Positive ? value > 0 : value < 0) {
+    if (sign == HalfWaveSign::Positive ? value > 0 : value < 0) {
       start = static_cast<uint16_t>(i);
       smoothed[i] = value;
       return true;
@@ -41,25 +41,25 @@ bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t 
 
 bool FindFirstNegativeStartUR(ScopeState& state) {
   return FindFirstOfSign(state.urSamples, state.urSmoothed, ChannelCount(state),
-                         StartSign::Negative, state.urStart);
+                         HalfWaveSign::Negative, state.urStart);
 }
 
 bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& ch) {
-  return FindFirstOfSign(ch.samples, ch.smoothed, ChannelCount(state), StartSign::Positive,
+  return FindFirstOfSign(ch.samples, ch.smoothed, ChannelCount(state), HalfWaveSign::Positive,
                          ch.start);
 }
 
-void SmoothPositiveHalfWaves(ScopeState& state, const ChannelFields& ch) {
-  const int32_t count = ChannelCount(state);
-  const double s = ch.smoothing;
-  for (int i = ch.start + 1; i <= count; ++i) {
-    const int32_t x = ch.samples[i];
-    if (x < 0) {
-      ch.smoothed[i] = 0;
+void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
+                     int32_t smoothing, HalfWaveSign sign) {
+  const double s = smoothing;
+  for (int i = start + 1; i <= count; ++i) {
+    const int32_t x = samples[i];
+    if (sign == HalfWaveSign::Positive ? x < 0 : x >= 0) {
+      smoothed[i] = 0;
     } else {
       // Exact in double: every term is a multiple of 1/16 well inside 53 bits.
-      const double p = ch.smoothed[i - 1];
-      ch.smoothed[i] = static_cast<int32_t>(std::trunc(x / s + p - p / s));
+      const double p = smoothed[i - 1];
+      smoothed[i] = static_cast<int32_t>(std::trunc(x / s + p - p / s));
     }
   }
 }
@@ -119,7 +119,8 @@ void RunFrequencyPass(ScopeState& state, const ChannelFields& ch, uint16_t probe
   ch.skip = skip;
   ch.smoothing = kSmoothingDivisor;
   FindFirstPositiveStart(state, ch);
-  SmoothPositiveHalfWaves(state, ch);
+  FollowHalfWaves(ch.samples, ch.smoothed, ch.start, ChannelCount(state), ch.smoothing,
+                  HalfWaveSign::Positive);
   FindHalfWave(ch);
 }
 

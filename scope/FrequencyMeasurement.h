@@ -13,13 +13,15 @@
 // The edge searches stop when their index reaches this value (when they begin below it).
 inline constexpr int kHalfWaveSearchLimit = 20000;
 
-enum class StartSign { Positive, Negative };
+// Positive half-waves are the values >= 0 (the start search looks for a value > 0),
+// negative ones the values < 0.
+enum class HalfWaveSign { Positive, Negative };
 
 // Scans entries 1 ... count of `samples` for the first value of the given sign. On a match
 // sets `start` to its index, copies the value into the same entry of `smoothed` and returns
 // true; with no match leaves both unchanged and returns false.
 bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t count,
-                     StartSign sign, uint16_t& start);
+                     HalfWaveSign sign, uint16_t& start);
 
 // The start search of the screen's trigger: the first negative UR value into urStart and
 // urSmoothed.
@@ -28,9 +30,11 @@ bool FindFirstNegativeStartUR(ScopeState& state);
 // The start search of the channel's frequency measurement: its first positive value.
 bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& channel);
 
-// Fills the channel's smoothed array after its start index with the positive half-wave
-// follower: 0 on negative values, x / s + p - p / s (truncated) on the others.
-void SmoothPositiveHalfWaves(ScopeState& state, const ChannelFields& channel);
+// The half-wave follower: for i = start + 1 ... count, entry i of `smoothed` is 0 where the
+// sample lies outside the half-waves of the sign, and Trunc(x / s + p - p / s) inside
+// them, with x the sample, p entry i - 1 of `smoothed` and s = `smoothing`.
+void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
+                     int32_t smoothing, HalfWaveSign sign);
 
 // The edge search of one pass: the rising edge from the start index, then the end of the
 // half-wave after the skip; writes halfStart, halfEnd, probe and measuredFrequency.

@@ -176,19 +176,19 @@ TEST(FindHalfWaveTest, SearchesEndAtTheLastEntry) {
 struct StartSearchCase {
   const char* name;
   Signal signal;
-  StartSign sign;
+  HalfWaveSign sign;
   bool found;
   uint16_t start;
 };
 
 TEST(StartSearchTest, FindsTheFirstValueOfTheSign) {
   const std::vector<StartSearchCase> cases = {
-      {"UR sine, first negative", Sine(1000, 100), StartSign::Negative, true, 221},
-      {"UR sine, first positive", Sine(1000, 100), StartSign::Positive, true, 1},
-      {"never negative", Constant(5), StartSign::Negative, false, 77},
-      {"silent", Constant(0), StartSign::Positive, false, 77},
-      {"entry 0 is not examined", [](int k) { return k == 0 ? -9 : 0; }, StartSign::Negative, false,
-       77},
+      {"UR sine, first negative", Sine(1000, 100), HalfWaveSign::Negative, true, 221},
+      {"UR sine, first positive", Sine(1000, 100), HalfWaveSign::Positive, true, 1},
+      {"never negative", Constant(5), HalfWaveSign::Negative, false, 77},
+      {"silent", Constant(0), HalfWaveSign::Positive, false, 77},
+      {"entry 0 is not examined", [](int k) { return k == 0 ? -9 : 0; }, HalfWaveSign::Negative,
+       false, 77},
   };
   for (const StartSearchCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -200,6 +200,46 @@ TEST(StartSearchTest, FindsTheFirstValueOfTheSign) {
               c.found);
     EXPECT_EQ(state->urStart, c.start);
     EXPECT_EQ(state->urSmoothed[c.start], c.found ? state->urSamples[c.start] : -3);
+  }
+}
+
+struct FollowerCase {
+  const char* name;
+  HalfWaveSign sign;
+  int start;
+  std::vector<int32_t> samples;  // from index start
+  std::vector<int32_t> smoothed;
+};
+
+TEST(FollowHalfWavesTest, FollowsTheHalfWavesOfItsSign) {
+  const std::vector<FollowerCase> cases = {
+      {"positive rise",
+       HalfWaveSign::Positive,
+       1,
+       {1000, 1000, 1000, 0, -5},
+       {1000, 1000, 1000, 937, 0}},
+      {"positive from zero", HalfWaveSign::Positive, 1, {0, 32, 15, 16, 1000}, {0, 2, 2, 2, 64}},
+      // The trigger's follower restarts from 0 and reaches -1 only at -16 or below.
+      {"negative", HalfWaveSign::Negative, 661, {0, -7, -21, -30, 3}, {0, 0, -1, -2, 0}},
+      {"negative decays",
+       HalfWaveSign::Negative,
+       1,
+       {-1000, -16, -16, -16},
+       {-1000, -938, -880, -826}},
+  };
+  for (const FollowerCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto state = StartedState();
+    for (std::size_t k = 0; k < c.samples.size(); ++k) {
+      state->urSamples[c.start + k] = c.samples[k];
+      state->urSmoothed[c.start + k] = 99;
+    }
+    state->urSmoothed[c.start] = c.smoothed[0];  // as the start search leaves it
+    const int count = c.start + static_cast<int>(c.samples.size()) - 1;
+    FollowHalfWaves(state->urSamples, state->urSmoothed, c.start, count, 16, c.sign);
+    for (std::size_t k = 0; k < c.smoothed.size(); ++k)
+      EXPECT_EQ(state->urSmoothed[c.start + k], c.smoothed[k]) << "entry " << c.start + k;
+    EXPECT_EQ(state->urSmoothed[count + 1], 0) << "nothing past the count";
   }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <numbers>
 
+#include "ChannelFields.h"
 #include "ScopeState.h"
 
 constexpr int kBlockValues = 22050;  // values of a standard capture block
@@ -25,6 +26,10 @@ inline std::unique_ptr<ScopeState> StartedState() {
   state->autoTimeBase = 1;
   state->traceStride = 6;
   return state;
+}
+
+inline ChannelFields FieldsOf(ScopeState& state, Channel channel) {
+  return channel == Channel::UL ? UlFields(state) : UrFields(state);
 }
 
 // Writes a standard block whose frames k = 0 ... 11024 carry ul(k) and ur(k).
