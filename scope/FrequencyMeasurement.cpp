@@ -1,5 +1,6 @@
 #include "FrequencyMeasurement.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "RangeSelection.h"
@@ -24,8 +25,6 @@ bool LatchSet(const RangeLatch& latch, int item) {
   return latch[RangeRowOfItem(item).latchEntry] == 1;
 }
 
-}  // namespace
-
 bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t count,
                      HalfWaveSign sign, uint16_t& start) {
   for (int i = 1; i <= count; ++i) {
@@ -38,6 +37,8 @@ bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t 
   }
   return false;
 }
+
+}  // namespace
 
 bool FindFirstNegativeStartUR(ScopeState& state) {
   return FindFirstOfSign(state.urSamples, state.urSmoothed, ChannelCount(state),
@@ -52,7 +53,8 @@ bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& ch) {
 void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
                      int32_t smoothing, HalfWaveSign sign) {
   const double s = smoothing;
-  for (int i = start + 1; i <= count; ++i) {
+  const int32_t last = std::min(count, kChannelLength - 1);
+  for (int i = start + 1; i <= last; ++i) {
     const int32_t x = samples[i];
     if (sign == HalfWaveSign::Positive ? x < 0 : x >= 0) {
       smoothed[i] = 0;

@@ -17,11 +17,9 @@ inline constexpr int kHalfWaveSearchLimit = 20000;
 // negative ones the values < 0.
 enum class HalfWaveSign { Positive, Negative };
 
-// Scans entries 1 ... count of `samples` for the first value of the given sign. On a match
-// sets `start` to its index, copies the value into the same entry of `smoothed` and returns
-// true; with no match leaves both unchanged and returns false.
-bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t count,
-                     HalfWaveSign sign, uint16_t& start);
+// The start searches scan entries 1 ... sampleCount for the first value of their sign. On a
+// match they set the start field to its index, copy the value into the same entry of the
+// smoothed array and return true; with no match they leave both unchanged and return false.
 
 // The start search of the screen's trigger: the first negative UR value into urStart and
 // urSmoothed.
@@ -32,7 +30,8 @@ bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& channel);
 
 // The half-wave follower: for i = start + 1 ... count, entry i of `smoothed` is 0 where the
 // sample lies outside the half-waves of the sign, and Trunc(x / s + p - p / s) inside
-// them, with x the sample, p entry i - 1 of `smoothed` and s = `smoothing`.
+// them, with x the sample, p entry i - 1 of `smoothed` and s = `smoothing`. Entries past
+// the arrays are not visited.
 void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
                      int32_t smoothing, HalfWaveSign sign);
 

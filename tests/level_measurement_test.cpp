@@ -32,11 +32,6 @@ TEST(LevelTextTest, FormatsByRowWithHalfEvenRounding) {
   }
 }
 
-TEST(PeakDiagnosticTextTest, HasNoSpacesBetweenTheFigures) {
-  EXPECT_EQ(PeakDiagnosticText(32768, 0).view(), "rmaxl =32768rmaxr =0");
-  EXPECT_EQ(PeakDiagnosticText(10000, 12).view(), "rmaxl =10000rmaxr =12");
-}
-
 struct LevelCase {
   const char* name;
   std::function<int32_t(int)> ul;

