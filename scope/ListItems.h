@@ -5,6 +5,8 @@
 // report all read them from here.
 
 #include <array>
+#include <string>
+#include <string_view>
 
 // Time base (ComboBox1).
 inline constexpr std::array<const char*, 9> kTimeBaseItems = {
@@ -24,6 +26,7 @@ inline constexpr std::array<const char*, 14> kUrRangeItems = {
     "        2 V",  "        1 V",  "     500 mV",  "     200 mV",  "     100 mV",
     "       50 mV", "       20 mV", "       10 mV", "      vypnuto"};
 inline constexpr int kUrRangeOffItem = 13;
+inline constexpr int kRangeAutomaticItem = 0;  // of both range lists
 
 // Trigger source (ComboBox4).
 inline constexpr std::array<const char*, 3> kTriggerSourceItems = {"automaticky", "od kanálu L",
@@ -32,3 +35,10 @@ inline constexpr std::array<const char*, 3> kTriggerSourceItems = {"automaticky"
 // Generator frequency band (ComboBox8).
 inline constexpr std::array<const char*, 4> kFrequencyBandItems = {
     "20 Hz až 100 Hz", "100 Hz až 1 kHz", "1 kHz až 20 kHz", "10 Hz až 20 kHz"};
+
+// An item's text without its alignment spaces, as the program's report names it.
+inline std::string TrimmedItem(std::string_view item) {
+  const auto first = item.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(item.substr(first, item.find_last_not_of(' ') - first + 1));
+}

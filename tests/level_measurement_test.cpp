@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ChannelFields.h"
+#include "LevelMeasurement.h"
+#include "Readouts.h"
+#include "measurement_fixtures.h"
+
+namespace {
+
+struct LevelTextCase {
+  double millivolts;
+  const char* text;
+};
+
+TEST(LevelTextTest, FormatsByRowWithHalfEvenRounding) {
+  // Each row's bound and the half-even ties: 2.5 tenths round to 2, 100.5 to 100, the
+  // third decimal of 1.235 V and 1.245 V to even; 99.96 mV stays in the first row.
+  const std::vector<LevelTextCase> cases = {
+      {0.0, " 0.0 mV"},    {0.25, " 0.2 mV"},  {5.34, " 5.3 mV"},  {99.94, "99.9 mV"},
+      {99.96, "100.0 mV"}, {100.0, " 100 mV"}, {100.5, " 100 mV"}, {101.5, " 102 mV"},
+      {150.4, " 150 mV"},  {999.4, " 999 mV"}, {999.6, "1000 mV"}, {1000.0, "1.00 V"},
+      {1234.4, "1.23 V"},  {1235.0, "1.24 V"}, {1245.0, "1.24 V"}, {1245.6, "1.25 V"},
+      {1540.2, "1.54 V"},
+  };
+
+  for (const LevelTextCase& c : cases) {
+    EXPECT_EQ(LevelText(c.millivolts).view(), c.text) << c.millivolts << " mV";
+  }
+}
+
+struct LevelCase {
+  const char* name;
+  std::function<int32_t(int)> ul;
+  std::function<int32_t(int)> ur;
+  uint16_t ulPeak;
+  uint16_t urPeak;
+  double ulRms;  // millivolts
+  double urRms;
+  const char* ulText;
+};
+
+TEST(MeasureChannelLevelTest, SplitsPeaksAndRms) {
+  const auto onlyFrame = [](int frame, int32_t value) {
+    return [=](int k) { return k == frame ? value : 0; };
+  };
+  const std::vector<LevelCase> cases = {
+      {"silent", Constant(0), Constant(0), 0, 0, 0, 0, " 0.0 mV"},
+      // Round(10000 sin(2 pi 1000 k / 44100)): half of the channel array holds zeros, so the
+      // reading is about A * 0.066424 / 2.
+      {"1 kHz sine on UL", Sine(10000, 1000), Constant(0), 10000, 0, 332.12, 0, " 332 mV"},
+      // The first value of a frame is UR, the second UL.
+      {"channels apart", Constant(-300), Constant(200), 300, 200,
+       300 * 0.066424 * std::sqrt(11024.0 / 22050), 200 * 0.066424 * std::sqrt(11024.0 / 22050),
+       "14.1 mV"},
+      {"most negative value", Constant(0), onlyFrame(5, -32768), 0, 32768, 0,
+       32768 * 0.066424 / std::sqrt(22050.0), " 0.0 mV"},
+      {"entry 0 is not measured", onlyFrame(0, 30000), onlyFrame(0, -30000), 0, 0, 0, 0, " 0.0 mV"},
+  };
+  for (const LevelCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto state = StartedState();
+    FillBlock(*state, c.ul, c.ur);
+    MeasureChannelLevel(*state, UlFields(*state));
+    MeasureChannelLevel(*state, UrFields(*state));
+    EXPECT_EQ(state->ulPeak, c.ulPeak);
+    EXPECT_EQ(state->urPeak, c.urPeak);
+    EXPECT_NEAR(state->ulRms, c.ulRms, 0.01);
+    EXPECT_NEAR(state->urRms, c.urRms, 0.01);
+    EXPECT_EQ(LevelText(state->ulRms).view(), c.ulText);
+  }
+}
+
+TEST(MeasureChannelLevelTest, ResetsTheProbeAndTheTraceOffset) {
+  auto state = StartedState();
+  state->ulProbe = {7, 8, 9};
+  state->urProbe = {7, 8, 9};
+  state->traceOffset = 661;
+  MeasureChannelLevel(*state, UlFields(*state));
+  EXPECT_EQ(state->ulProbe, (std::array<uint16_t, 3>{0, 0, 9}));
+  EXPECT_EQ(state->traceOffset, 661) << "only the UR measurement resets it";
+  MeasureChannelLevel(*state, UrFields(*state));
+  EXPECT_EQ(state->urProbe, (std::array<uint16_t, 3>{0, 0, 9}));
+  EXPECT_EQ(state->traceOffset, 1);
+}
+
+TEST(MeasureChannelLevelTest, StartUpCountReadsThePastTheBufferValuesAsZero) {
+  // The start-up count 22100 makes the split read 2 x 22100 capture values; the 100 past
+  // the buffer's end count as 0 (run this under the sanitizer build).
+  auto state = StartedState();
+  state->captureBuffer.fill(7);
+  state->sampleCount = 22100;
+  MeasureChannelLevel(*state, UlFields(*state));
+  MeasureChannelLevel(*state, UrFields(*state));
+  EXPECT_EQ(state->ulSamples[22049], 7);
+  EXPECT_EQ(state->ulSamples[22050], 0);
+  EXPECT_EQ(state->urSamples[22049], 7);
+  EXPECT_EQ(state->urSamples[22050], 0);
+  EXPECT_EQ(state->urSamples[22099], 0);
+  EXPECT_NEAR(state->urRms, 7 * 0.066424 * std::sqrt(22049.0 / 22100), 1e-9);
+}
+
+TEST(MeasureChannelLevelTest, SumIncludesTheEntryAtTheCountLeftByALargerSplit) {
+  // The sum of squares runs over entries 1 ... sampleCount, one past the split's output;
+  // after a 22100 split that entry keeps what the larger split wrote.
+  auto state = StartedState();
+  state->urSamples[kBlockValues] = 1000;
+  MeasureChannelLevel(*state, UrFields(*state));
+  EXPECT_NEAR(state->urRms, 1000 * 0.066424 / std::sqrt(22050.0), 1e-9);
+  EXPECT_EQ(state->urPeak, 0);
+}
+
+TEST(MeasureChannelLevelTest, OversizedCountStaysInsideTheArrays) {
+  auto state = StartedState();
+  state->captureBuffer.fill(-5);
+  state->sampleCount = 50000;
+  MeasureChannelLevel(*state, UlFields(*state));
+  EXPECT_EQ(state->ulPeak, 5);
+  EXPECT_EQ(state->ulSamples[kChannelLength - 1], 0);
+}
+
+}  // namespace
