@@ -19,6 +19,7 @@
 
 #include "Canvas.h"
 #include "Display.h"
+#include "FrequencyMeasurement.h"
 #include "Graticule.h"
 #include "ScopeState.h"
 #include "Trace.h"
@@ -63,7 +64,7 @@ void BM_CanvasFrame(benchmark::State& run, bool newBlock) {
     state->urStart = 1;
     DrawGraticule(canvas, kClientHeight);
     DrawScaleLabels(canvas, *state, kClientHeight);
-    FindFirstNegativeSample(*state);
+    FindFirstNegativeStartUR(*state);
     DrawTrace(canvas, *state, kClientHeight);
     benchmark::DoNotOptimize(image.constBits());
   }
@@ -127,7 +128,7 @@ void BM_QPainterFrame(benchmark::State& run, bool newBlock) {
     }
 
     state->urStart = 1;
-    FindFirstNegativeSample(*state);
+    FindFirstNegativeStartUR(*state);
     FindTraceOffset(*state);
     const TraceMapping mapping(*state, kClientHeight);
     const int s = state->traceStride;

@@ -4,29 +4,13 @@
 // channel values to a screen point, and the store of the values the trace on screen was
 // drawn from. Qt-free; every index stays inside the channel arrays.
 
-#include <array>
 #include <cstdint>
 
 #include "ScopeState.h"
 
-using ChannelArray = std::array<int32_t, kChannelLength>;
-
 constexpr int kTracePoints = 1000;          // points joined per figure (999 segments)
 constexpr int kTriggerSearchLimit = 19999;  // last index the crossing search examines
 constexpr int kNoTriggerOffset = 19998;     // offset used when no crossing is found
-
-enum class HalfWave { Positive, Negative };
-
-// Half-wave follower: for i = start + 1 .. count, smoothed[i] is 0 where the sample lies
-// outside the chosen half-wave (x < 0 for the positive one, x >= 0 for the negative one),
-// and Trunc(x / smoothing + p - p / smoothing) inside it, with p = smoothed[i - 1].
-// Indices beyond the arrays are not visited.
-void FollowHalfWave(const ChannelArray& samples, ChannelArray& smoothed, int start, int count,
-                    int32_t smoothing, HalfWave halfWave);
-
-// The first UR sample below zero, searched from index 1 to sampleCount: its index goes
-// into urStart and its value into urSmoothed at that index. Without one both stay.
-void FindFirstNegativeSample(ScopeState& state);
 
 // The trigger after the first-negative search: runs the negative follower of UR from
 // urStart and sets traceOffset to one before the first index (after urStart, up to

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QImage>
 #include <QRect>
 #include <atomic>
@@ -14,9 +15,12 @@
 #include <vector>
 
 #include "Canvas.h"
+#include "FrequencyMeasurement.h"
 #include "Graticule.h"
 #include "ScopeState.h"
 #include "ScreenPixels.h"
+#include "ScreenWidget.h"
+#include "TForm1.h"
 #include "Trace.h"
 
 // Counts heap allocations while a test asks for it, to show that a warm frame makes none.
@@ -65,7 +69,7 @@ ScopeState FrameState() {
   return state;
 }
 
-void FillSine(ChannelArray& samples, double amplitude, double frequency, double phase = 0) {
+void FillSine(SampleArray& samples, double amplitude, double frequency, double phase = 0) {
   samples.fill(0);
   for (int i = 0; i < kBlockFrames; ++i) {
     samples[i] = static_cast<int32_t>(
@@ -78,7 +82,7 @@ void DrawFrame(Canvas& canvas, ScopeState& state, int clientHeight = kClientHeig
   state.urStart = 1;
   DrawGraticule(canvas, clientHeight);
   DrawScaleLabels(canvas, state, clientHeight);
-  FindFirstNegativeSample(state);
+  FindFirstNegativeStartUR(state);
   DrawTrace(canvas, state, clientHeight);
 }
 
@@ -228,7 +232,7 @@ TEST_P(Trigger, FindsTheOffset) {
   state.sampleCount = c.sampleCount;
   c.fill(state);
   state.urStart = 1;
-  FindFirstNegativeSample(state);
+  FindFirstNegativeStartUR(state);
   FindTraceOffset(state);
   if (c.expectedStart >= 0) {
     EXPECT_EQ(state.urStart, c.expectedStart);
@@ -441,6 +445,73 @@ TEST(Trace, WarmFrameAllocatesNothing) {
   for (int frame = 0; frame < 5; ++frame) DrawFrame(canvas, state);
   countAllocations = false;
   EXPECT_EQ(allocationCount.load(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A standard capture block: 11025 stereo frames, UR first, UL second.
+std::vector<int16_t> CaptureBlock(double ulAmplitude, double urAmplitude, double frequency) {
+  std::vector<int16_t> block(22050);
+  for (int k = 0; k < kBlockFrames; ++k) {
+    const double phase = 2 * M_PI * frequency * k / 44100;
+    block[2 * k] = static_cast<int16_t>(std::nearbyint(urAmplitude * std::sin(phase - M_PI / 2)));
+    block[2 * k + 1] = static_cast<int16_t>(std::nearbyint(ulAmplitude * std::sin(phase)));
+  }
+  return block;
+}
+
+void HandOff(TForm1& window, std::vector<int16_t>& block) {
+  int32_t size = static_cast<int32_t>(block.size() * sizeof(int16_t));
+  window.AudioIn1BufferFilled(block.data(), size);
+}
+
+// A periodic frame of the window: grid, measurement, ranges, time base, scale and trace,
+// with the frame reported once at its end.
+TEST(DisplayFrame, DrawsGridScaleAndTraceOnTheWindow) {
+  for (const int clientHeight : {526, 525}) {
+    TForm1 window;
+    window.show();
+    window.SetClientHeight(clientHeight);
+    ASSERT_EQ(window.ClientHeight(), clientHeight);
+    std::vector<int16_t> block = CaptureBlock(3000, 3000, 1000);
+    HandOff(window, block);
+    int frames = 0;
+    window.onDisplayFrame = [&] { ++frames; };
+    for (int frame = 0; frame < 3; ++frame) {
+      window.State().urStart = 1;
+      window.DrawGrid();
+      window.DrawDisplay();
+    }
+    EXPECT_EQ(frames, 3);
+    const QImage& image = window.Screen()->image();
+    const int cy = clientHeight / 2;
+    EXPECT_EQ(image.pixel(200, cy - 20), kGrey);
+    EXPECT_EQ(image.pixel(404, cy - 2), kYellow);
+    EXPECT_EQ(image.pixel(396, cy - 20), kYellow);
+    EXPECT_FALSE(PixelsOf(image, kAqua).empty());
+    EXPECT_EQ(window.canvas().PenColor(), kAqua);
+    EXPECT_EQ(window.State().ulStart, 0);
+  }
+}
+
+// With the UR range list on its off item the UR side keeps the values of the last run.
+TEST(DisplayFrame, UrOffKeepsTheLastUrValues) {
+  TForm1 window;
+  std::vector<int16_t> block = CaptureBlock(3000, 3000, 1000);
+  HandOff(window, block);
+  window.DrawDisplay();
+  const SampleArray urBefore = window.State().urSamples;
+  window.ComboBox3->setCurrentIndex(13);
+  block = CaptureBlock(2000, 0, 500);
+  HandOff(window, block);
+  window.DrawDisplay();
+  EXPECT_EQ(window.State().urSamples, urBefore);
+  EXPECT_EQ(window.State().ulSamples[1], block[3]);
+  window.ComboBox3->setCurrentIndex(0);
+  window.DrawDisplay();
+  EXPECT_EQ(window.State().urSamples[1], 0);
 }
 
 }  // namespace
