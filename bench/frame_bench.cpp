@@ -1,12 +1,14 @@
-// One periodic display frame on a standard block of two 1 kHz sines (UR a quarter period
-// behind UL, so the figure is a circle in the 500 mV range): grid, scale, trigger, 999
-// erase and 999 draw segments, and the store of the drawn values. Beside it, the same frame
-// drawn with plain QPainter lines and texts, as the baseline the canvas is measured against.
+// One periodic display frame of the main window, as the acquisition cycle runs it:
+// DrawGrid and DrawDisplay (levels, ranges, frequencies, time base, scale, trigger, 999
+// erase and 999 draw segments, the store of the drawn values), on a standard block of two
+// 1 kHz sines (UR a quarter period behind UL: a circle in the 500 mV range). Beside it the
+// same frame with its drawing done by plain QPainter lines and texts, the baseline the
+// canvas is measured against.
 //
-// "same_block": the same block in every frame, as between two block arrivals (about one a
-// second while frames run back to back). "new_block": a new figure in every frame (UL is
-// mirrored before each frame, which costs a pass over 11025 values), so that no erase line
-// coincides with its new segment.
+// "same_block": the same block in every frame, as between two block arrivals (one run of
+// the input stream hands over a block about once a second while frames run back to back).
+// "new_block": a different figure in every frame (the block alternates with its mirror
+// image), so that no erase line coincides with its new segment.
 
 #include <benchmark/benchmark.h>
 
@@ -16,142 +18,159 @@
 #include <QPainter>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
-#include "Canvas.h"
 #include "Display.h"
-#include "FrequencyMeasurement.h"
 #include "Graticule.h"
 #include "ScopeState.h"
+#include "ScreenWidget.h"
+#include "TForm1.h"
 #include "Trace.h"
 
 namespace {
 
-constexpr int kClientWidth = 800;
-constexpr int kClientHeight = 526;
+struct Blocks {
+  std::vector<int16_t> figure;
+  std::vector<int16_t> mirrored;
+  int frame = 0;
+};
 
-void FillBlock(ScopeState& state) {
-  state.sampleCount = 22050;
-  state.traceScaleX = state.traceScaleY = 0.062923;
-  state.ulGain = state.urGain = 0.2;  // the 500 mV range a 10000-count peak selects
-  state.ulDivisionValue = state.urDivisionValue = 50.0;
-  state.traceStride = 1;  // the time base of a 1 kHz signal
-  state.urSmoothing = 16;
+Blocks MakeBlocks() {
+  Blocks blocks{std::vector<int16_t>(22050), std::vector<int16_t>(22050)};
   for (int k = 0; k < 11025; ++k) {
     const double phase = 2 * M_PI * 1000 * k / 44100;
-    state.ulSamples[k] = static_cast<int32_t>(std::nearbyint(10000 * std::sin(phase)));
-    state.urSamples[k] = static_cast<int32_t>(std::nearbyint(10000 * std::sin(phase - M_PI / 2)));
+    const auto ul = static_cast<int16_t>(std::nearbyint(10000 * std::sin(phase)));
+    const auto ur = static_cast<int16_t>(std::nearbyint(10000 * std::sin(phase - M_PI / 2)));
+    blocks.figure[2 * k] = blocks.mirrored[2 * k] = ur;
+    blocks.figure[2 * k + 1] = ul;
+    blocks.mirrored[2 * k + 1] = static_cast<int16_t>(-ul);
   }
+  return blocks;
 }
 
-void NextBlock(bool newBlock, ScopeState& state) {
-  if (!newBlock) return;
-  for (int k = 0; k < 11025; ++k) state.ulSamples[k] = -state.ulSamples[k];
+void HandOff(TForm1& window, std::vector<int16_t>& block) {
+  int32_t size = static_cast<int32_t>(block.size() * sizeof(int16_t));
+  window.AudioIn1BufferFilled(block.data(), size);
 }
 
-QImage Screen() {
-  QImage image(kClientWidth, kClientHeight, QImage::Format_RGB32);
-  image.fill(Qt::black);
-  return image;
+void NextBlock(TForm1& window, Blocks& blocks, bool newBlock) {
+  if (newBlock) HandOff(window, ++blocks.frame % 2 ? blocks.mirrored : blocks.figure);
 }
 
-void BM_CanvasFrame(benchmark::State& run, bool newBlock) {
-  auto state = std::make_unique<ScopeState>();
-  FillBlock(*state);
-  QImage image = Screen();
-  Canvas canvas(image);
+void BM_WindowFrame(benchmark::State& run, bool newBlock) {
+  TForm1 window;
+  window.show();  // the screen image takes the client area's size
+  window.generatorFrequency = 1000;  // the time base follows the generator: stride 1
+  Blocks blocks = MakeBlocks();
+  HandOff(window, blocks.figure);
   for (auto _ : run) {
-    NextBlock(newBlock, *state);
-    state->urStart = 1;
-    DrawGraticule(canvas, kClientHeight);
-    DrawScaleLabels(canvas, *state, kClientHeight);
-    FindFirstNegativeStartUR(*state);
-    DrawTrace(canvas, *state, kClientHeight);
-    benchmark::DoNotOptimize(image.constBits());
+    NextBlock(window, blocks, newBlock);
+    window.State().urStart = 1;
+    window.DrawGrid();
+    window.DrawDisplay();
   }
+  benchmark::DoNotOptimize(window.Screen()->image().constBits());
 }
 
-// The same frame with QPainter: aliased one-pixel lines, texts laid out by drawText.
+// The frame of BM_WindowFrame with grid, scale and trace drawn by QPainter.
+void DrawWithQPainter(TForm1& window, QPainter& painter) {
+  ScopeState& state = window.State();
+  const int cy = window.ClientHeight() / 2;
+  painter.setPen(QColor(100, 100, 100));
+  for (const int side : {-1, 1}) {
+    for (int k = 1; k <= 10; ++k) {
+      const int y = cy + side * 20 * k;
+      painter.drawLine(200, y, 380, y);
+      painter.drawLine(410, y, 600, y);
+    }
+  }
+  for (int k = 1; k <= 10; ++k) {
+    for (const int x : {400 - 20 * k, 400 + 20 * k}) {
+      painter.drawLine(x, cy + 200, x, cy + 15);
+      painter.drawLine(x, cy - 4, x, cy - 200);
+    }
+  }
+
+  window.MeasureLevelUL();
+  window.SetRangeUL();
+  window.MeasureFrequencyUL();
+  window.MeasureLevelUR();
+  window.SetRangeUR();
+  window.MeasureFrequencyUR();
+  window.SetTimeBase();
+
+  ScaleText text;
+  const int ascent = painter.fontMetrics().ascent();
+  painter.setPen(QColor(255, 255, 0));
+  for (int k = 1; k <= 55; ++k) {
+    for (const int x : {400 - 4 * k, 400 + 4 * k}) painter.drawLine(x, cy - 2, x, cy + 2);
+  }
+  for (int k = 1; k <= 11; ++k) {
+    for (const int x : {400 - 20 * k, 400 + 20 * k}) painter.drawLine(x, cy - 4, x, cy + 4);
+  }
+  for (int k = 1; k <= 5; ++k) {
+    const std::string_view number =
+        FormatScaleNumber(k * state.ulDivisionValue * 2, kScaleFieldX, state.ulDivisionValue, text);
+    const QString string = QString::fromLatin1(number.data(), std::ssize(number));
+    painter.drawText(390 - 40 * k, cy + 2 + ascent, string);
+    painter.drawText(390 + 40 * k, cy + 2 + ascent, string);
+  }
+  for (int k = 0; k <= 55; ++k) {
+    for (const int y : {cy - 4 * k, cy + 4 * k}) painter.drawLine(398, y, 402, y);
+  }
+  for (int k = 0; k <= 10; ++k) {
+    const std::string_view number =
+        FormatScaleNumber(k * state.urDivisionValue, kScaleFieldY, state.urDivisionValue, text);
+    const QString string = QString::fromLatin1(number.data(), std::ssize(number));
+    for (const int y : {cy - 20 * k, cy + 20 * k}) {
+      painter.setPen(QColor(255, 255, 0));
+      painter.drawLine(396, y, 404, y);
+      painter.setPen(Qt::white);
+      painter.drawText(370, y - 7 + ascent, string);
+    }
+  }
+  state.ulStart = 0;
+
+  window.FindFirstNegativeUR();
+  FindTraceOffset(state);
+  const TraceMapping mapping(state, window.ClientHeight());
+  const int s = state.traceStride;
+  const int t = state.traceOffset;
+  for (int p = 2; p <= kTracePoints; ++p) {
+    const ScreenPoint a = mapping.Map(state.ulPrevious[(p - 1) * s], state.urPrevious[(p - 1) * s]);
+    const ScreenPoint b = mapping.Map(state.ulPrevious[p * s], state.urPrevious[p * s]);
+    const ScreenPoint c =
+        mapping.Map(state.ulSamples[t + (p - 1) * s], state.urSamples[t + (p - 1) * s]);
+    const ScreenPoint d = mapping.Map(state.ulSamples[t + p * s], state.urSamples[t + p * s]);
+    painter.setPen(Qt::black);
+    painter.drawLine(a.x, a.y, b.x, b.y);
+    painter.setPen(QColor(0, 255, 255));
+    painter.drawLine(c.x, c.y, d.x, d.y);
+  }
+  StorePreviousTrace(state);
+}
+
 void BM_QPainterFrame(benchmark::State& run, bool newBlock) {
-  auto state = std::make_unique<ScopeState>();
-  FillBlock(*state);
-  QImage image = Screen();
+  TForm1 window;
+  window.show();  // the screen image takes the client area's size
+  window.generatorFrequency = 1000;  // the time base follows the generator: stride 1
+  Blocks blocks = MakeBlocks();
+  HandOff(window, blocks.figure);
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPixelSize(11);
   for (auto _ : run) {
-    NextBlock(newBlock, *state);
-    QPainter painter(&image);
+    NextBlock(window, blocks, newBlock);
+    window.State().urStart = 1;
+    QPainter painter(&window.Screen()->image());
     painter.setFont(font);
-    const int cy = kClientHeight / 2;
-    painter.setPen(QColor(100, 100, 100));
-    for (const int side : {-1, 1}) {
-      for (int k = 1; k <= 10; ++k) {
-        const int y = cy + side * 20 * k;
-        painter.drawLine(200, y, 380, y);
-        painter.drawLine(410, y, 600, y);
-      }
-    }
-    for (int k = 1; k <= 10; ++k) {
-      for (const int x : {400 - 20 * k, 400 + 20 * k}) {
-        painter.drawLine(x, cy + 200, x, cy + 15);
-        painter.drawLine(x, cy - 4, x, cy - 200);
-      }
-    }
-    ScaleText text;
-    painter.setPen(QColor(255, 255, 0));
-    for (int k = 1; k <= 55; ++k) {
-      for (const int x : {400 - 4 * k, 400 + 4 * k}) painter.drawLine(x, cy - 2, x, cy + 2);
-    }
-    for (int k = 1; k <= 11; ++k) {
-      for (const int x : {400 - 20 * k, 400 + 20 * k}) painter.drawLine(x, cy - 4, x, cy + 4);
-    }
-    const int ascent = painter.fontMetrics().ascent();
-    for (int k = 1; k <= 5; ++k) {
-      const std::string_view number = FormatScaleNumber(k * state->ulDivisionValue * 2,
-                                                        kScaleFieldX, state->ulDivisionValue, text);
-      const QString string = QString::fromLatin1(number.data(), std::ssize(number));
-      painter.drawText(390 - 40 * k, cy + 2 + ascent, string);
-      painter.drawText(390 + 40 * k, cy + 2 + ascent, string);
-    }
-    for (int k = 0; k <= 55; ++k) {
-      for (const int y : {cy - 4 * k, cy + 4 * k}) painter.drawLine(398, y, 402, y);
-    }
-    for (int k = 0; k <= 10; ++k) {
-      const std::string_view number =
-          FormatScaleNumber(k * state->urDivisionValue, kScaleFieldY, state->urDivisionValue, text);
-      const QString string = QString::fromLatin1(number.data(), std::ssize(number));
-      for (const int y : {cy - 20 * k, cy + 20 * k}) {
-        painter.setPen(QColor(255, 255, 0));
-        painter.drawLine(396, y, 404, y);
-        painter.setPen(Qt::white);
-        painter.drawText(370, y - 7 + ascent, string);
-      }
-    }
-
-    state->urStart = 1;
-    FindFirstNegativeStartUR(*state);
-    FindTraceOffset(*state);
-    const TraceMapping mapping(*state, kClientHeight);
-    const int s = state->traceStride;
-    const int t = state->traceOffset;
-    for (int p = 2; p <= kTracePoints; ++p) {
-      const ScreenPoint a =
-          mapping.Map(state->ulPrevious[(p - 1) * s], state->urPrevious[(p - 1) * s]);
-      const ScreenPoint b = mapping.Map(state->ulPrevious[p * s], state->urPrevious[p * s]);
-      const ScreenPoint c =
-          mapping.Map(state->ulSamples[t + (p - 1) * s], state->urSamples[t + (p - 1) * s]);
-      const ScreenPoint d = mapping.Map(state->ulSamples[t + p * s], state->urSamples[t + p * s]);
-      painter.setPen(Qt::black);
-      painter.drawLine(a.x, a.y, b.x, b.y);
-      painter.setPen(QColor(0, 255, 255));
-      painter.drawLine(c.x, c.y, d.x, d.y);
-    }
-    StorePreviousTrace(*state);
+    DrawWithQPainter(window, painter);
     painter.end();
-    benchmark::DoNotOptimize(image.constBits());
+    window.Screen()->update();
   }
+  benchmark::DoNotOptimize(window.Screen()->image().constBits());
 }
 
-BENCHMARK_CAPTURE(BM_CanvasFrame, same_block, false)
+BENCHMARK_CAPTURE(BM_WindowFrame, same_block, false)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly();
@@ -159,7 +178,7 @@ BENCHMARK_CAPTURE(BM_QPainterFrame, same_block, false)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly();
-BENCHMARK_CAPTURE(BM_CanvasFrame, new_block, true)
+BENCHMARK_CAPTURE(BM_WindowFrame, new_block, true)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly();

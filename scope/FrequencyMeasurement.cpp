@@ -45,11 +45,14 @@ bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t 
 template <typename Divisor>
 void FollowHalfWavesBy(const SampleArray& samples, SampleArray& smoothed, int from, int last,
                        Divisor divisor, HalfWaveSign sign) {
+  if (from > last) return;
   const int64_t s = divisor;
+  int64_t previous = smoothed[from - 1];  // carried in a register, not reloaded
   for (int i = from; i <= last; ++i) {
     const int32_t x = samples[i];
     const bool outside = sign == HalfWaveSign::Positive ? x < 0 : x >= 0;
-    smoothed[i] = outside ? 0 : static_cast<int32_t>((x + (s - 1) * smoothed[i - 1]) / divisor);
+    previous = outside ? 0 : (x + (s - 1) * previous) / divisor;
+    smoothed[i] = static_cast<int32_t>(previous);
   }
 }
 
