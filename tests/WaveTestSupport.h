@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <algorithm>
 
 #include "wave/SimulatedCard.h"
 
@@ -26,10 +27,15 @@ class SimulatedCardTest : public ::testing::Test {
     installWaveBackend(nullptr);
   }
 
-  // Moves the card's clock on and lets the event loop deliver what it posted.
+  // Moves the card's clock on in small steps and delivers what it posts after each, as the
+  // event loop would while the device runs.
   void run(double seconds) {
-    card.advance(seconds);
-    deliverPostedEvents();
+    constexpr double kStep = 0.005;
+    const double end = card.deviceTime() + seconds;
+    for (double now = card.deviceTime(); now < end; now = card.deviceTime()) {
+      card.advance(std::min(kStep, end - now));
+      deliverPostedEvents();
+    }
   }
 
   SimulatedCard card{SimulatedCard::ClockMode::Manual};

@@ -75,8 +75,9 @@ void SimulatedCard::replug() {
   unplugged_ = false;
 }
 
+// A time that misses a frame boundary only by the rounding of summed steps counts as there.
 int64_t SimulatedCard::framesAt(uint32_t rate) const {
-  return static_cast<int64_t>(std::floor(deviceTime() * rate));
+  return static_cast<int64_t>(std::floor(deviceTime() * rate + 1e-6));
 }
 
 void SimulatedCard::service() {
