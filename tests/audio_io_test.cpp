@@ -17,11 +17,12 @@ TEST(AudioIOProperties, DefaultsOfANewStream) {
   EXPECT_TRUE(stream.ErrorMessage().isEmpty());
   EXPECT_FALSE(stream.Active());
   EXPECT_FALSE(stream.DeviceOpen());
+  // Packed fields are compared by value (unary plus), never bound to references.
   const WAVEFORMATEX& f = stream.WaveFormat();
-  EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
-  EXPECT_EQ(f.nBlockAlign, 2);
-  EXPECT_EQ(f.nAvgBytesPerSec, 44100u);
-  EXPECT_EQ(f.cbSize, 0);
+  EXPECT_EQ(+f.wFormatTag, WAVE_FORMAT_PCM);
+  EXPECT_EQ(+f.nBlockAlign, 2);
+  EXPECT_EQ(+f.nAvgBytesPerSec, 44100u);
+  EXPECT_EQ(+f.cbSize, 0);
   for (int i = 0; i < TAudioIO::kMaxBuffers; ++i) {
     ASSERT_NE(stream.Buffer(i), nullptr);
     EXPECT_EQ(stream.Header(i)->lpData, stream.Buffer(i));
@@ -69,14 +70,14 @@ TEST(AudioIOProperties, ClampsAndFormat) {
   }
   stream.SetQuantization(16);
   stream.SetStereo(true);
-  EXPECT_EQ(stream.WaveFormat().nChannels, 2);
+  EXPECT_EQ(+stream.WaveFormat().nChannels, 2);
   stream.SetFrameRate(44100);
-  EXPECT_EQ(stream.WaveFormat().nAvgBytesPerSec, 176400u);
-  EXPECT_EQ(stream.WaveFormat().nBlockAlign, 4);
+  EXPECT_EQ(+stream.WaveFormat().nAvgBytesPerSec, 176400u);
+  EXPECT_EQ(+stream.WaveFormat().nBlockAlign, 4);
   stream.SetStereo(false);
-  EXPECT_EQ(stream.WaveFormat().nChannels, 1);
+  EXPECT_EQ(+stream.WaveFormat().nChannels, 1);
   EXPECT_FALSE(stream.Stereo());
-  EXPECT_EQ(stream.WaveFormat().nAvgBytesPerSec, 88200u);
+  EXPECT_EQ(+stream.WaveFormat().nAvgBytesPerSec, 88200u);
 }
 
 TEST(AudioIOProperties, FormatChangesRealignButKeepTheBlocks) {
