@@ -33,6 +33,16 @@ auto* LockMemory(const std::unique_ptr<T>& handle) {
   return handle.get();
 }
 
+// One piece of the store, allocated and locked; null and the message of the step that failed.
+template <class T>
+auto* MakeFixedMemory(std::unique_ptr<T>& handle, size_t elements, const char* allocationFailed,
+                      const char* lockFailed, QString& message) {
+  handle = AllocateMemory<T>(elements);
+  auto* pointer = handle ? LockMemory(handle) : nullptr;
+  if (pointer == nullptr) message = QString::fromLatin1(handle ? lockFailed : allocationFailed);
+  return pointer;
+}
+
 QString ErrorText(MMRESULT (*getText)(MMRESULT, char*, UINT), MMRESULT code) {
   char text[256] = {};
   if (getText(code, text, sizeof text) != MMSYSERR_NOERROR)
@@ -146,16 +156,10 @@ void TAudioIO::UpdateFormat() {
 
 bool TAudioIO::AllocHeaders() {
   for (size_t i = 0; i < kMaxBuffers; ++i) {
-    HeaderHandles_[i] = AllocateMemory<WAVEHDR>(1);
-    if (!HeaderHandles_[i]) {
-      FreeHeaders();
-      ErrorMessage_ = QStringLiteral("Error allocating wave header memory");
-      return false;
-    }
-    Headers_[i] = LockMemory(HeaderHandles_[i]);
+    Headers_[i] = MakeFixedMemory(HeaderHandles_[i], 1, "Error allocating wave header memory",
+                                  "Could not lock header memory for recording", ErrorMessage_);
     if (Headers_[i] == nullptr) {
       FreeHeaders();
-      ErrorMessage_ = QStringLiteral("Could not lock header memory for recording");
       return false;
     }
   }
@@ -174,16 +178,11 @@ void TAudioIO::FreeHeaders() {
 // without enough memory.
 bool TAudioIO::AllocBuffers() {
   for (size_t i = 0; i < kMaxBuffers; ++i) {
-    BufferHandles_[i] = AllocateMemory<char[]>(static_cast<size_t>(RequestedBufferSize_));
-    if (!BufferHandles_[i]) {
-      FreeBuffers();
-      ErrorMessage_ = QStringLiteral("Error allocating wave buffer memory");
-      return false;
-    }
-    Buffers_[i] = LockMemory(BufferHandles_[i]);
+    Buffers_[i] = MakeFixedMemory(BufferHandles_[i], static_cast<size_t>(RequestedBufferSize_),
+                                  "Error allocating wave buffer memory",
+                                  "Error Locking wave buffer memory", ErrorMessage_);
     if (Buffers_[i] == nullptr) {
       FreeBuffers();
-      ErrorMessage_ = QStringLiteral("Error Locking wave buffer memory");
       return false;
     }
     if (Headers_[i] != nullptr) Headers_[i]->lpData = Buffers_[i];
@@ -217,29 +216,50 @@ bool TAudioIO::InitHeaders() {
   return true;
 }
 
-WAVEHDR* TAudioIO::ResetNextHeader() {
+template <class Handle>
+bool TAudioIO::HandNextBlockTo(Handle device, MMRESULT (*queue)(Handle, WAVEHDR*, UINT),
+                               QString (*errorText)(MMRESULT)) {
   WAVEHDR* header = Headers_[static_cast<size_t>(NextIndex_)];
+  // Exactly "prepared": the done and in-queue flags of the block's previous use go.
   header->dwFlags = WHDR_PREPARED;
-  return header;
-}
-
-bool TAudioIO::PrepareOpen(TCallBackWin* window) {
-  if (!StoreReady()) {
-    FreeBuffers();
-    if (Headers_[0] == nullptr && !AllocHeaders()) return false;
-    if (!AllocBuffers()) return false;
+  if (MMRESULT result = queue(device, header, sizeof(WAVEHDR))) {
+    ErrorMessage_ = errorText(result);
+    DrainStream();
+    return false;
   }
-  NextIndex_ = 0;
-  if (CallbackWindow_ != nullptr && !CallbackWindow_->AwaitingClose())
-    CallbackWindow_->deleteLater();
-  CallbackWindow_ = window;
+  NextIndex_ = (NextIndex_ + 1) % OpenNumBuffers_;
   return true;
 }
 
-template <class Handle>
-bool TAudioIO::FinishOpen(Handle device, MMRESULT (*prepare)(Handle, WAVEHDR*, UINT),
-                          QString (*errorText)(MMRESULT)) {
-  CallbackWindow_->SetAwaitingClose(true);
+bool TAudioIO::MakeStoreIfNeeded() {
+  if (StoreReady()) return true;
+  FreeBuffers();
+  if (Headers_[0] == nullptr && !AllocHeaders()) return false;
+  return AllocBuffers();
+}
+
+template <class Window, class Stream, class Handle>
+bool TAudioIO::OpenDeviceWith(Stream** streamRef, Handle& device, const char* alreadyOpen,
+                              MMRESULT (*open)(Handle*, UINT, const WAVEFORMATEX*, QObject*,
+                                               DWORD_PTR, DWORD),
+                              MMRESULT (*prepare)(Handle, WAVEHDR*, UINT),
+                              QString (*errorText)(MMRESULT)) {
+  if (DeviceOpen_) {
+    ErrorMessage_ = QString::fromLatin1(alreadyOpen);
+    return false;
+  }
+  if (!MakeStoreIfNeeded()) return false;
+  NextIndex_ = 0;
+  auto* window = new Window(WindowParent(), this);
+  window->StreamRef = streamRef;
+  if (CallbackWindow_ != nullptr && !CallbackWindow_->AwaitingClose())
+    CallbackWindow_->deleteLater();
+  CallbackWindow_ = window;
+  if (MMRESULT result = open(&device, DeviceId_, &WaveFormat_, window, 0, kOpenFlags)) {
+    ErrorMessage_ = errorText(result);
+    return false;
+  }
+  window->SetAwaitingClose(true);
   DeviceOpen_ = true;
   InitHeaders();
   for (size_t i = 0; i < static_cast<size_t>(OpenNumBuffers_); ++i) {
@@ -279,12 +299,15 @@ void TAudioIO::HandleNotice(TCallBackWin* window, int notice) {
 }
 
 void TAudioIO::AbortStream() {
+  if (!DeviceOpen_) return;
   Active_ = false;
   Feeding_ = false;
+  ResetDevice();
+  CloseDevice();
 }
 
 void TAudioIO::DrainStream() {
-  Feeding_ = false;
+  if (DeviceOpen_) Feeding_ = false;
 }
 
 QString TAudioIO::OutputErrorText(MMRESULT code) {
@@ -306,22 +329,9 @@ bool TAudioIn::Launch(TAudioIn** streamRef) {
 }
 
 bool TAudioIn::OpenDevice(TAudioIn** streamRef) {
-  if (DeviceOpen_) {
-    ErrorMessage_ = QStringLiteral("Wave Input device is already open");
-    return false;
-  }
-  auto* window = new TCallBackWinIn(WindowParent(), this);
-  window->StreamRef = streamRef;
-  if (!PrepareOpen(window)) {
-    delete window;
-    return false;
-  }
-  if (MMRESULT result =
-          waveInOpen(&DeviceHandle_, DeviceId_, &WaveFormat_, window, 0, kOpenFlags)) {
-    ErrorMessage_ = InputErrorText(result);
-    return false;
-  }
-  return FinishOpen(DeviceHandle_, waveInPrepareHeader, InputErrorText);
+  return OpenDeviceWith<TCallBackWinIn>(streamRef, DeviceHandle_,
+                                        "Wave Input device is already open", waveInOpen,
+                                        waveInPrepareHeader, InputErrorText);
 }
 
 bool TAudioIn::BeginRecording() {
@@ -341,14 +351,9 @@ bool TAudioIn::BeginRecording() {
 }
 
 bool TAudioIn::QueueNextBlock() {
-  if (MMRESULT result = waveInAddBuffer(DeviceHandle_, ResetNextHeader(), sizeof(WAVEHDR))) {
-    ErrorMessage_ = InputErrorText(result);
-    DrainStream();
-    return false;
-  }
-  AdvanceRing();
-  ++QueuedCount_;
-  return true;
+  const bool queued = HandNextBlockTo(DeviceHandle_, waveInAddBuffer, InputErrorText);
+  if (queued) ++QueuedCount_;
+  return queued;
 }
 
 // The handler reads the block in place; the size it leaves is of no consequence.
@@ -378,15 +383,8 @@ void TAudioIn::CloseDevice() {
   DeviceOpen_ = false;
 }
 
-void TAudioIn::AbortStream() {
-  if (!DeviceOpen_) return;
-  TAudioIO::AbortStream();
+void TAudioIn::ResetDevice() {
   waveInReset(DeviceHandle_);
-  CloseDevice();
-}
-
-void TAudioIn::DrainStream() {
-  if (DeviceOpen_) TAudioIO::DrainStream();
 }
 
 // ---- output ----
@@ -400,22 +398,10 @@ bool TAudioOut::Launch(TAudioOut** streamRef) {
 }
 
 bool TAudioOut::OpenDevice(TAudioOut** streamRef) {
-  if (DeviceOpen_) {
-    ErrorMessage_ = QStringLiteral("Wave output device is already open");
+  if (!OpenDeviceWith<TCallBackWinOut>(streamRef, DeviceHandle_,
+                                       "Wave output device is already open", waveOutOpen,
+                                       waveOutPrepareHeader, OutputErrorText))
     return false;
-  }
-  auto* window = new TCallBackWinOut(WindowParent(), this);
-  window->StreamRef = streamRef;
-  if (!PrepareOpen(window)) {
-    delete window;
-    return false;
-  }
-  if (MMRESULT result =
-          waveOutOpen(&DeviceHandle_, DeviceId_, &WaveFormat_, window, 0, kOpenFlags)) {
-    ErrorMessage_ = OutputErrorText(result);
-    return false;
-  }
-  if (!FinishOpen(DeviceHandle_, waveOutPrepareHeader, OutputErrorText)) return false;
   BlocksWithDevice_ = 0;
   if (!FillBlock(0, OpenBlockSize_)) {
     CloseDevice();
@@ -439,14 +425,9 @@ bool TAudioOut::BeginPlayback() {
 }
 
 bool TAudioOut::QueueNextBlock() {
-  if (MMRESULT result = waveOutWrite(DeviceHandle_, ResetNextHeader(), sizeof(WAVEHDR))) {
-    ErrorMessage_ = OutputErrorText(result);
-    DrainStream();
-    return false;
-  }
-  AdvanceRing();
-  ++BlocksWithDevice_;
-  return true;
+  const bool written = HandNextBlockTo(DeviceHandle_, waveOutWrite, OutputErrorText);
+  if (written) ++BlocksWithDevice_;
+  return written;
 }
 
 // The length the handler leaves becomes the header's buffer length, kept within the block
@@ -495,13 +476,6 @@ void TAudioOut::CloseDevice() {
   DeviceOpen_ = false;
 }
 
-void TAudioOut::AbortStream() {
-  if (!DeviceOpen_) return;
-  TAudioIO::AbortStream();
+void TAudioOut::ResetDevice() {
   waveOutReset(DeviceHandle_);
-  CloseDevice();
-}
-
-void TAudioOut::DrainStream() {
-  if (DeviceOpen_) TAudioIO::DrainStream();
 }

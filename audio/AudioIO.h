@@ -118,6 +118,8 @@ class TAudioIO : public QObject {
   // The notification object of the latest open.
   QObject* CallbackWindow() const { return CallbackWindow_; }
 
+  // Stop at once (the device is reset and closed) / stop giving blocks back, so that the
+  // stream closes when what is queued has come back. Both only while the device is open.
   virtual void AbortStream();
   virtual void DrainStream();
 
@@ -136,20 +138,24 @@ class TAudioIO : public QObject {
   // The direction's handling of a returned block (MM_WIM_DATA / MM_WOM_DONE).
   virtual void BlockReturned() = 0;
 
-  // The open steps both directions share. Before the device open call: the store is made
-  // again if it is missing or too small, NextIndex goes to 0 and `window` becomes the
-  // callback window (the previous one goes once its device has announced its close).
-  bool PrepareOpen(TCallBackWin* window);
-  // After a successful device open: headers set up and prepared, counters zeroed.
-  template <class Handle>
-  bool FinishOpen(Handle device, MMRESULT (*prepare)(Handle, WAVEHDR*, UINT),
-                  QString (*errorText)(MMRESULT));
+  virtual void ResetDevice() = 0;
+  // The open steps both directions share: refused while open; the store made again if it is
+  // missing or too small; NextIndex to 0; a new callback window of class Window (the
+  // previous one goes once its device has announced its close); the device opened, the
+  // headers set up and prepared and the counters zeroed.
+  template <class Window, class Stream, class Handle>
+  bool OpenDeviceWith(Stream** streamRef, Handle& device, const char* alreadyOpen,
+                      MMRESULT (*open)(Handle*, UINT, const WAVEFORMATEX*, QObject*, DWORD_PTR,
+                                       DWORD),
+                      MMRESULT (*prepare)(Handle, WAVEHDR*, UINT), QString (*errorText)(MMRESULT));
   template <class Handle>
   void UnprepareHeaders(Handle device, MMRESULT (*unprepare)(Handle, WAVEHDR*, UINT));
   bool InitHeaders();
-  // The header at NextIndex with its flags back to exactly "prepared".
-  WAVEHDR* ResetNextHeader();
-  void AdvanceRing() { NextIndex_ = (NextIndex_ + 1) % OpenNumBuffers_; }
+  // Gives the block at NextIndex to the device and moves NextIndex on; on failure the
+  // device's text goes to ErrorMessage and the stream drains.
+  template <class Handle>
+  bool HandNextBlockTo(Handle device, MMRESULT (*queue)(Handle, WAVEHDR*, UINT),
+                       QString (*errorText)(MMRESULT));
   QObject* WindowParent() { return parent() != nullptr ? parent() : this; }
 
   static QString OutputErrorText(MMRESULT code);
@@ -184,6 +190,7 @@ class TAudioIO : public QObject {
   bool AllocBuffers();
   bool FreeBuffers();
   bool StoreReady() const;
+  bool MakeStoreIfNeeded();
 
   std::array<std::unique_ptr<WAVEHDR>, kMaxBuffers> HeaderHandles_;
   std::array<char*, kMaxBuffers> Buffers_{};
@@ -203,15 +210,13 @@ class TAudioIn : public TAudioIO {
   bool Launch(TAudioIn** streamRef);
   HWAVEIN DeviceHandle() const { return DeviceHandle_; }
 
-  void AbortStream() override;
-  void DrainStream() override;
-
  protected:
   bool OpenDevice(TAudioIn** streamRef);
   bool BeginRecording();
   bool QueueNextBlock();
   virtual bool DeliverBlock(void* block, int32_t size);
   void CloseDevice() override;
+  void ResetDevice() override;
   void BlockReturned() override;
 
  private:
@@ -232,15 +237,13 @@ class TAudioOut : public TAudioIO {
   bool Launch(TAudioOut** streamRef);
   HWAVEOUT DeviceHandle() const { return DeviceHandle_; }
 
-  void AbortStream() override;
-  void DrainStream() override;
-
  protected:
   bool OpenDevice(TAudioOut** streamRef);
   bool BeginPlayback();
   bool QueueNextBlock();
   virtual bool FillBlock(int32_t index, int32_t size);
   void CloseDevice() override;
+  void ResetDevice() override;
   void BlockReturned() override;
 
  private:

@@ -169,31 +169,18 @@ class SimulatedCardDevice : public SimulatedCardTest {
   void openOutput(const WAVEFORMATEX& format) {
     ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &log, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
   }
-  // A prepared header over `block`.
-  template <class T>
-  WAVEHDR header(std::vector<T>& block, HWAVEIN device) {
-    WAVEHDR h{reinterpret_cast<char*>(block.data()),
-              static_cast<DWORD>(block.size() * sizeof(T)),
-              0,
-              0,
-              0,
-              0,
-              nullptr,
-              0};
-    EXPECT_EQ(waveInPrepareHeader(device, &h, sizeof h), MMSYSERR_NOERROR);
-    return h;
-  }
-  template <class T>
-  WAVEHDR header(std::vector<T>& block, HWAVEOUT device) {
-    WAVEHDR h{reinterpret_cast<char*>(block.data()),
-              static_cast<DWORD>(block.size() * sizeof(T)),
-              0,
-              0,
-              0,
-              0,
-              nullptr,
-              0};
-    EXPECT_EQ(waveOutPrepareHeader(device, &h, sizeof h), MMSYSERR_NOERROR);
+  // A prepared header over `block`, for an input or output device.
+  template <class T, class Device>
+  WAVEHDR header(std::vector<T>& block, Device device) {
+    WAVEHDR h{};
+    h.lpData = reinterpret_cast<char*>(block.data());
+    h.dwBufferLength = static_cast<DWORD>(block.size() * sizeof(T));
+    MMRESULT result;
+    if constexpr (std::is_same_v<Device, HWAVEIN>)
+      result = waveInPrepareHeader(device, &h, sizeof h);
+    else
+      result = waveOutPrepareHeader(device, &h, sizeof h);
+    EXPECT_EQ(result, MMSYSERR_NOERROR);
     return h;
   }
   std::vector<UINT> messages() const {

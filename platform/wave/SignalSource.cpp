@@ -196,10 +196,12 @@ std::unique_ptr<SignalSource> parseFields(const std::vector<std::string>& fields
                                           std::string& reason) {
   const std::string& kind = fields[0];
   const size_t count = fields.size() - 1;
-  auto tooMany = [&](size_t allowed) {
-    if (count <= allowed) return false;
-    reason = "too many fields for " + kind;
-    return true;
+  // Whether the fields after the kind are between `fewest` and `most`; `first` names the
+  // first one for the message when it is missing.
+  auto fieldsFit = [&](size_t fewest, size_t most, const char* first) {
+    if (count < fewest) reason = kind + " needs " + first;
+    if (count > most) reason = "too many fields for " + kind;
+    return count >= fewest && count <= most;
   };
   auto number = [&](size_t index, double fallback) -> std::optional<double> {
     if (index > count) return fallback;
@@ -209,11 +211,7 @@ std::unique_ptr<SignalSource> parseFields(const std::vector<std::string>& fields
   };
 
   if (kind == "sine" || kind == "square" || kind == "triangle") {
-    if (count < 1) {
-      reason = kind + " needs a frequency";
-      return nullptr;
-    }
-    if (tooMany(3)) return nullptr;
+    if (!fieldsFit(1, 3, "a frequency")) return nullptr;
     const auto frequency = number(1, 0);
     const auto amplitude = number(2, kDefaultAmplitude);
     const auto phase = number(3, 0);
@@ -228,24 +226,16 @@ std::unique_ptr<SignalSource> parseFields(const std::vector<std::string>& fields
     return std::make_unique<PeriodicSource>(wave, *frequency, *amplitude, *phase);
   }
   if (kind == "dc") {
-    if (count < 1) {
-      reason = "dc needs a value";
-      return nullptr;
-    }
-    if (tooMany(1)) return nullptr;
+    if (!fieldsFit(1, 1, "a value")) return nullptr;
     const auto value = number(1, 0);
     return value ? std::make_unique<ConstantSource>(*value) : nullptr;
   }
   if (kind == "silence") {
-    if (tooMany(0)) return nullptr;
+    if (!fieldsFit(0, 0, "")) return nullptr;
     return std::make_unique<ConstantSource>(0);
   }
   if (kind == "noise") {
-    if (count < 1) {
-      reason = "noise needs an amplitude";
-      return nullptr;
-    }
-    if (tooMany(2)) return nullptr;
+    if (!fieldsFit(1, 2, "an amplitude")) return nullptr;
     const auto amplitude = number(1, 0);
     if (!amplitude) return nullptr;
     uint64_t seed = 1;
@@ -260,15 +250,11 @@ std::unique_ptr<SignalSource> parseFields(const std::vector<std::string>& fields
     return std::make_unique<NoiseSource>(*amplitude, seed);
   }
   if (kind == "loopback") {
-    if (tooMany(0)) return nullptr;
+    if (!fieldsFit(0, 0, "")) return nullptr;
     return std::make_unique<LoopbackSource>();
   }
   if (kind == "loopback-rc") {
-    if (count < 1) {
-      reason = "loopback-rc needs a corner frequency";
-      return nullptr;
-    }
-    if (tooMany(1)) return nullptr;
+    if (!fieldsFit(1, 1, "a corner frequency")) return nullptr;
     const auto corner = number(1, 0);
     if (!corner) return nullptr;
     if (*corner <= 0) {
