@@ -210,24 +210,4 @@ TEST_F(AudioInTest, NotificationsOfAnAbortedRunDoNotReachTheNextOne) {
   EXPECT_EQ(deliveries.back().buffer, AudioIn1->Buffer(0));
 }
 
-TEST_F(AudioInTest, SmallestBlocksAndEightBitMono) {
-  AudioIn1->SetStereo(false);
-  AudioIn1->SetQuantization(8);
-  AudioIn1->SetBufferSize(100);
-  AudioIn1->SetNumBuffers(2);
-  std::vector<std::pair<int32_t, uint8_t>> offered;
-  AudioIn1->OnBufferFilled = [&](void* buffer, int32_t& size) {
-    offered.emplace_back(size, static_cast<uint8_t*>(buffer)[size - 1]);
-    return true;
-  };
-  ASSERT_TRUE(AudioIn1->Launch(&AudioIn1));
-  run(512 * 3 / 44100.0 + 0.001);
-  ASSERT_EQ(offered.size(), 3u);
-  for (auto [size, last] : offered) {
-    EXPECT_EQ(size, 512);
-    EXPECT_EQ(last, 128 + 3);
-  }
-  EXPECT_EQ(AudioIn1->NextIndex(), 1);
-}
-
 }  // namespace

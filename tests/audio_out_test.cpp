@@ -128,37 +128,20 @@ TEST_F(AudioOutTest, LaunchWhileOpenLeavesThePlayingStreamAlone) {
   EXPECT_EQ(AudioOut1->FilledCount(), 6);
 }
 
-TEST_F(AudioOutTest, PausedBeforeLaunchHoldsTheBlocksUntilUnpaused) {
+TEST_F(AudioOutTest, PausedHoldsTheBlocksAndClosingClearsIt) {
   fillWithNumbers([](int) { return true; });
-  AudioOut1->SetPaused(true);
+  AudioOut1->SetPaused(true);  // on a closed stream only the value changes
   ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
   run(2.0);
-  EXPECT_EQ(AudioOut1->ProcessedCount(), 0);
-  EXPECT_TRUE(AudioOut1->Paused());
+  EXPECT_EQ(AudioOut1->ProcessedCount(), 0) << "written, but held";
   AudioOut1->SetPaused(false);
   run(kBlock + 0.001);
   EXPECT_EQ(AudioOut1->ProcessedCount(), 1);
   AudioOut1->SetPaused(true);
   run(1.0);
   EXPECT_EQ(AudioOut1->ProcessedCount(), 1) << "pause holds";
-}
-
-TEST_F(AudioOutTest, PausedOnAClosedStreamIsOnlyAValueAndClosingClearsIt) {
-  AudioOut1->SetPaused(true);
-  EXPECT_TRUE(AudioOut1->Paused());
-  EXPECT_FALSE(AudioOut1->DeviceOpen());
-  fillWithNumbers([](int) { return true; });
-  ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
-  AudioOut1->DrainStream();
-  AudioOut1->SetPaused(false);
-  AudioOut1->SetPaused(true);
-  AudioOut1->SetPaused(false);
-  run(4 * kBlock + 0.01);
-  EXPECT_FALSE(AudioOut1->DeviceOpen());
-  EXPECT_FALSE(AudioOut1->Paused());
-  AudioOut1->SetPaused(true);
-  ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
   AudioOut1->AbortStream();
+  EXPECT_FALSE(AudioOut1->DeviceOpen());
   EXPECT_FALSE(AudioOut1->Paused());
 }
 
@@ -262,25 +245,6 @@ TEST_F(AudioOutTest, ABlockAcceptedWhenTheDeviceRanEmptyKeepsTheStreamGoing) {
   run(2 * kBlock + 0.01);  // the device ran empty until the notification was handled
   EXPECT_EQ(AudioOut1->ProcessedCount(), 6);
   EXPECT_TRUE(AudioOut1->DeviceOpen());
-}
-
-TEST_F(AudioOutTest, AbortStopsAtOnce) {
-  fillWithNumbers([](int) { return true; });
-  ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
-  run(0.1);
-  AudioOut1->AbortStream();
-  EXPECT_FALSE(AudioOut1->DeviceOpen());
-  EXPECT_FALSE(AudioOut1->Feeding());
-  run(1.0);
-  EXPECT_EQ(AudioOut1->ProcessedCount(), 0) << "blocks returned by the reset belong to no run";
-  EXPECT_EQ(fills.size(), 4u);
-}
-
-TEST_F(AudioOutTest, FilledCountGrowsAboutFourPerSecond) {
-  fillWithNumbers([](int) { return true; });
-  ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
-  run(30.0);
-  EXPECT_EQ(AudioOut1->FilledCount(), 4 + static_cast<int>(30.0 / kBlock));
 }
 
 }  // namespace

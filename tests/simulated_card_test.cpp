@@ -1,10 +1,12 @@
-// The simulated card as a device (formats, clock, order, pause, loopback, faults) and its
-// signal sources.
+// The simulated card as a device (formats, clock, order, pause, loopback) and its signal
+// sources. Faults and unplugging are tested through the stream components.
 
 #include <sndfile.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numbers>
 #include <vector>
 
@@ -28,44 +30,34 @@ std::vector<int16_t> samples(const std::string& text, uint32_t rate, int64_t fir
   return values;
 }
 
+void expectRefused(const std::string& text, const char* reason) {
+  std::string error;
+  EXPECT_FALSE(parseSignalSource(text, error)) << text;
+  EXPECT_NE(error.find('"' + text + '"'), std::string::npos) << error;
+  EXPECT_NE(error.find(reason), std::string::npos) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
 TEST(SignalSourceParse, AcceptsGoodTextsAndNamesTheFaultOfBadOnes) {
   for (const char* good :
        {"sine:1000", "sine:50:2000:90", "sine:0", "square:10", "triangle:440:100", "dc:-500",
-        "noise:300", "noise:300:7", "silence", "loopback", "loopback-rc:100", "sine:1e3:1.5e3"}) {
+        "noise:300:7", "silence", "loopback", "loopback-rc:100"}) {
     std::string error;
     EXPECT_TRUE(parseSignalSource(good, error)) << good << ": " << error;
   }
-  struct Bad {
-    const char* text;
-    const char* reason;
-  };
-  const Bad bad[] = {
-      {"", "unknown kind"},
-      {"saw:100", "unknown kind"},
-      {"sine", "needs a frequency"},
-      {"sine:abc", "bad number"},
-      {"sine:-5", "negative frequency"},
-      {"square:1:2:3:4", "too many"},
-      {"triangle:100:x", "bad number"},
-      {"sine:inf", "bad number"},
-      {"sine:nan", "bad number"},
-      {"dc:1e", "bad number"},
-      {"dc", "needs a value"},
-      {"noise:5:x", "bad seed"},
-      {"noise:5:-1", "bad seed"},
-      {"silence:3", "too many"},
-      {"loopback:1", "too many"},
-      {"loopback-rc:0", "corner"},
-      {"loopback-rc:-3", "corner"},
-      {"file:/nonexistent/x.wav", "cannot read"},
-  };
-  for (const Bad& b : bad) {
-    std::string error;
-    EXPECT_FALSE(parseSignalSource(b.text, error)) << b.text;
-    EXPECT_NE(error.find(std::string("\"") + b.text + "\""), std::string::npos) << error;
-    EXPECT_NE(error.find(b.reason), std::string::npos) << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-  }
+  const std::pair<const char*, const char*> bad[] = {{"", "unknown kind"},
+                                                     {"saw:100", "unknown kind"},
+                                                     {"sine", "needs a frequency"},
+                                                     {"sine:abc", "bad number"},
+                                                     {"sine:-5", "negative frequency"},
+                                                     {"square:1:2:3:4", "too many"},
+                                                     {"sine:nan", "bad number"},
+                                                     {"dc:1e", "bad number"},
+                                                     {"noise:5:-1", "bad seed"},
+                                                     {"silence:3", "too many"},
+                                                     {"loopback-rc:0", "corner"},
+                                                     {"file:/nonexistent/x.wav", "cannot read"}};
+  for (auto [text, reason] : bad) expectRefused(text, reason);
 }
 
 TEST(SignalSourceValues, PeriodicAndConstantSources) {
@@ -74,57 +66,38 @@ TEST(SignalSourceValues, PeriodicAndConstantSources) {
     uint32_t rate;
     std::vector<int16_t> expected;  // frames 0, 1, 2, ...
   };
+  // 1000 Hz at 8000 frames per second: eight frames a period.
   const Case cases[] = {
-      // 1000 Hz at 8000 frames per second: eight frames a period.
       {"sine:1000", 8000, {0, 7071, 10000, 7071, 0, -7071, -10000, -7071, 0}},
       {"sine:1000:100:90", 8000, {100, 71, 0, -71, -100}},
       {"sine:1000:40000", 8000, {0, 28284, 32767}},
       {"square:1000:5000", 8000, {5000, 5000, 5000, 5000, -5000, -5000, -5000, -5000, 5000}},
       {"triangle:1000:8000", 8000, {0, 4000, 8000, 4000, 0, -4000, -8000, -4000, 0}},
       {"sine:2000:10000", 16000, {0, 7071, 10000}},
-      {"dc:-1234", 44100, {-1234, -1234}},
       {"dc:40000", 44100, {32767}},
       {"dc:-40000", 44100, {-32768}},
-      {"silence", 44100, {0, 0}},
-  };
+      {"silence", 44100, {0, 0}}};
   for (const Case& c : cases)
     EXPECT_EQ(samples(c.text, c.rate, 0, static_cast<int>(c.expected.size())), c.expected)
         << c.text;
   // Far from the start the phase is still exact: 1000 Hz at frame 8e9 + 2 is a crest.
   EXPECT_EQ(samples("sine:1000", 8000, 8'000'000'002, 1), std::vector<int16_t>{10000});
-}
 
-TEST(SignalSourceValues, NoiseIsSeededAndBounded) {
-  const auto a = samples("noise:1000:7", 44100, 0, 4000);
-  EXPECT_EQ(a, samples("noise:1000:7", 44100, 0, 4000));
-  EXPECT_NE(a, samples("noise:1000:8", 44100, 0, 4000));
-  // Asking from the middle gives the same values: they depend on the frame alone.
-  EXPECT_EQ(std::vector<int16_t>(a.begin() + 100, a.begin() + 110),
+  const auto noise = samples("noise:1000:7", 44100, 0, 4000);
+  EXPECT_NE(noise, samples("noise:1000:8", 44100, 0, 4000));
+  // The values depend on the seed and the frame alone.
+  EXPECT_EQ(std::vector<int16_t>(noise.begin() + 100, noise.begin() + 110),
             samples("noise:1000:7", 44100, 100, 10));
-  double sum = 0;
-  int16_t low = 0, high = 0;
-  for (int16_t v : a) {
-    sum += v;
-    low = std::min(low, v);
-    high = std::max(high, v);
-  }
-  EXPECT_GE(low, -1000);
-  EXPECT_LE(high, 1000);
-  EXPECT_LT(low, -900);
-  EXPECT_GT(high, 900);
-  EXPECT_LT(std::abs(sum / a.size()), 50);
+  const auto [low, high] = std::minmax_element(noise.begin(), noise.end());
+  EXPECT_TRUE(*low >= -1000 && *low < -900 && *high <= 1000 && *high > 900) << *low << " " << *high;
 }
 
-// Writes a 16-bit WAV whose channel c holds (c + 1) * 10 * frame, negated for odd c.
+// A 16-bit WAV whose channel c holds (c + 1) * 10 * frame, negated for odd c.
 std::string writeWav(const QTemporaryDir& dir, const char* name, int rate, int channels,
                      int frames) {
   const std::string path = dir.filePath(name).toStdString();
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SF_INFO info{0, rate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
   std::vector<int16_t> data;
   for (int i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
@@ -141,24 +114,10 @@ TEST(SignalSourceFile, ReadsOneChannelLoopedAndRefusesUnfitFiles) {
   EXPECT_EQ(samples("file:" + stereo + ":1", 44100, 3, 2), (std::vector<int16_t>{-60, -80}));
   EXPECT_EQ(samples("file:" + stereo, 44100, 99, 3), (std::vector<int16_t>{990, 0, 10}))
       << "looped";
-  // At half the file's rate every second sample of the file is read.
   EXPECT_EQ(samples("file:" + stereo, 22050, 1, 2), (std::vector<int16_t>{20, 40}));
-
-  struct Bad {
-    std::string text;
-    const char* reason;
-  };
-  const Bad bad[] = {
-      {"file:" + writeWav(dir, "48k.wav", 48000, 1, 10), "not 44100"},
-      {"file:" + writeWav(dir, "three.wav", 44100, 3, 10), "3 channels"},
-      {"file:" + stereo + ":2", "no channel 2"},
-      {"file:" + dir.filePath("missing.wav").toStdString(), "cannot read"},
-  };
-  for (const Bad& b : bad) {
-    std::string error;
-    EXPECT_FALSE(parseSignalSource(b.text, error)) << b.text;
-    EXPECT_NE(error.find(b.reason), std::string::npos) << error;
-  }
+  expectRefused("file:" + writeWav(dir, "48k.wav", 48000, 1, 10), "not 44100");
+  expectRefused("file:" + writeWav(dir, "three.wav", 44100, 3, 10), "3 channels");
+  expectRefused("file:" + stereo + ":2", "no channel 2");
 }
 
 class SimulatedCardDevice : public SimulatedCardTest {
@@ -169,19 +128,20 @@ class SimulatedCardDevice : public SimulatedCardTest {
   void openOutput(const WAVEFORMATEX& format) {
     ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &log, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
   }
-  // A prepared header over `block`, for an input or output device.
+  // A prepared header over `block`, queued (output) or added (input).
   template <class T, class Device>
-  WAVEHDR header(std::vector<T>& block, Device device) {
-    WAVEHDR h{};
+  WAVEHDR* queue(std::vector<T>& block, Device device) {
+    WAVEHDR& h = headers.emplace_back();
     h.lpData = reinterpret_cast<char*>(block.data());
     h.dwBufferLength = static_cast<DWORD>(block.size() * sizeof(T));
-    MMRESULT result;
-    if constexpr (std::is_same_v<Device, HWAVEIN>)
-      result = waveInPrepareHeader(device, &h, sizeof h);
-    else
-      result = waveOutPrepareHeader(device, &h, sizeof h);
-    EXPECT_EQ(result, MMSYSERR_NOERROR);
-    return h;
+    if constexpr (std::is_same_v<Device, HWAVEIN>) {
+      waveInPrepareHeader(device, &h, sizeof h);
+      EXPECT_EQ(waveInAddBuffer(device, &h, sizeof h), MMSYSERR_NOERROR);
+    } else {
+      waveOutPrepareHeader(device, &h, sizeof h);
+      EXPECT_EQ(waveOutWrite(device, &h, sizeof h), MMSYSERR_NOERROR);
+    }
+    return &h;
   }
   std::vector<UINT> messages() const {
     std::vector<UINT> result;
@@ -190,45 +150,32 @@ class SimulatedCardDevice : public SimulatedCardTest {
   }
   void setSource(int channel, const std::string& text) {
     std::string error;
-    auto source = parseSignalSource(text, error);
-    ASSERT_TRUE(source) << error;
-    card.setSource(channel, std::move(source));
+    card.setSource(channel, parseSignalSource(text, error));
   }
 
   NotificationLog log;
   HWAVEIN in = nullptr;
   HWAVEOUT out = nullptr;
+  std::deque<WAVEHDR> headers;
 };
 
 TEST_F(SimulatedCardDevice, InputAcceptsPcmFormatsOnlyAndOnlyOnce) {
   WAVEFORMATEX notPcm = pcmFormat(2, 16, 44100);
   notPcm.wFormatTag = 3;
-  struct Case {
-    WAVEFORMATEX format;
-    MMRESULT expected;
-  };
-  const Case cases[] = {
-      {pcmFormat(2, 16, 44100), MMSYSERR_NOERROR},
-      {pcmFormat(1, 8, 8000), MMSYSERR_NOERROR},
-      {pcmFormat(2, 16, 192000), MMSYSERR_NOERROR},
-      {pcmFormat(1, 16, 22050), MMSYSERR_NOERROR},
-      {pcmFormat(2, 24, 44100), WAVERR_BADFORMAT},
-      {pcmFormat(1, 16, 4000), WAVERR_BADFORMAT},
-      {notPcm, WAVERR_BADFORMAT},
-  };
-  for (const Case& c : cases) {
-    HWAVEIN device = nullptr;
-    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &c.format, &log, 0, CALLBACK_WINDOW), c.expected)
-        << c.format.nChannels << " ch " << c.format.wBitsPerSample << " bit "
-        << c.format.nSamplesPerSec;
-    if (c.expected != MMSYSERR_NOERROR) continue;
-    HWAVEIN second = nullptr;
-    EXPECT_EQ(waveInOpen(&second, WAVE_MAPPER, &c.format, &log, 0, CALLBACK_WINDOW),
-              MMSYSERR_ALLOCATED);
+  const std::pair<WAVEFORMATEX, MMRESULT> cases[] = {
+      {pcmFormat(2, 16, 44100), MMSYSERR_NOERROR},  {pcmFormat(1, 8, 8000), MMSYSERR_NOERROR},
+      {pcmFormat(2, 16, 192000), MMSYSERR_NOERROR}, {pcmFormat(2, 24, 44100), WAVERR_BADFORMAT},
+      {pcmFormat(1, 16, 4000), WAVERR_BADFORMAT},   {notPcm, WAVERR_BADFORMAT}};
+  for (const auto& [format, expected] : cases) {
+    HWAVEIN device = nullptr, second = nullptr;
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, &log, 0, 0), expected)
+        << format.nChannels << " ch " << format.wBitsPerSample << " bit " << format.nSamplesPerSec;
+    if (expected != MMSYSERR_NOERROR) continue;
+    EXPECT_EQ(waveInOpen(&second, WAVE_MAPPER, &format, &log, 0, 0), MMSYSERR_ALLOCATED);
     EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
   }
   deliverPostedEvents();
-  EXPECT_EQ(log.entries.size(), 8u) << "an open and a close for each accepted format";
+  EXPECT_EQ(log.entries.size(), 6u) << "an open and a close for each accepted format";
 }
 
 TEST_F(SimulatedCardDevice, RecordsQueuedBlocksInOrderAtTheClocksRateOnceStarted) {
@@ -236,49 +183,44 @@ TEST_F(SimulatedCardDevice, RecordsQueuedBlocksInOrderAtTheClocksRateOnceStarted
   setSource(1, "dc:-2000");
   openInput(pcmFormat(2, 16, 44100));
   std::vector<int16_t> a(2 * 4410), b(2 * 4410);  // 0.1 s each
-  WAVEHDR ha = header(a, in), hb = header(b, in);
-  ASSERT_EQ(waveInAddBuffer(in, &ha, sizeof ha), MMSYSERR_NOERROR);
-  ASSERT_EQ(waveInAddBuffer(in, &hb, sizeof hb), MMSYSERR_NOERROR);
+  WAVEHDR* ha = queue(a, in);
+  WAVEHDR* hb = queue(b, in);
   run(0.5);
   EXPECT_EQ(messages(), std::vector<UINT>{MM_WIM_OPEN}) << "a block added while stopped waits";
 
   ASSERT_EQ(waveInStart(in), MMSYSERR_NOERROR);
   run(0.099);
-  EXPECT_EQ(ha.dwFlags, WHDR_PREPARED | WHDR_INQUEUE);
+  EXPECT_EQ(ha->dwFlags, WHDR_PREPARED | WHDR_INQUEUE);
   run(0.002);
   EXPECT_EQ(messages(), (std::vector<UINT>{MM_WIM_OPEN, MM_WIM_DATA}));
-  EXPECT_EQ(log.entries[1].header, &ha);
-  EXPECT_EQ(ha.dwFlags, WHDR_PREPARED | WHDR_DONE);
-  EXPECT_EQ(ha.dwBytesRecorded, ha.dwBufferLength);
-  EXPECT_EQ(a[0], 1000);  // channel 0 (UR) is the first value of a frame
-  EXPECT_EQ(a[1], -2000);
-  EXPECT_EQ(a[a.size() - 2], 1000);
-  EXPECT_EQ(a.back(), -2000);
+  EXPECT_EQ(log.entries[1].header, ha);
+  EXPECT_EQ(ha->dwFlags, WHDR_PREPARED | WHDR_DONE);
+  EXPECT_EQ(ha->dwBytesRecorded, ha->dwBufferLength);
+  EXPECT_EQ(std::vector<int16_t>(a.end() - 4, a.end()),
+            (std::vector<int16_t>{1000, -2000, 1000, -2000}))
+      << "channel 0 (UR) is the first value of a frame";
 
   // Reset returns the block in progress with what it holds so far, and stops recording.
   run(0.05);
   ASSERT_EQ(waveInReset(in), MMSYSERR_NOERROR);
-  EXPECT_EQ(hb.dwFlags, WHDR_PREPARED | WHDR_DONE);
-  EXPECT_NEAR(hb.dwBytesRecorded, 0.051 * 44100 * 4, 8);  // it began at 0.1 s
-  ASSERT_EQ(waveInAddBuffer(in, &ha, sizeof ha), MMSYSERR_NOERROR);
+  EXPECT_EQ(hb->dwFlags, WHDR_PREPARED | WHDR_DONE);
+  EXPECT_NEAR(hb->dwBytesRecorded, 0.051 * 44100 * 4, 8);  // it began at 0.1 s
+  queue(a, in);
   run(0.2);
   EXPECT_EQ(log.entries.size(), 3u) << "after a reset nothing records until the next start";
   waveInReset(in);
   EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
 }
 
-TEST_F(SimulatedCardDevice, MonoAndEightBitInputTakeChannelZero) {
+TEST_F(SimulatedCardDevice, MonoEightBitInputTakesChannelZero) {
   setSource(0, "dc:1000");
   setSource(1, "dc:-2000");
   openInput(pcmFormat(1, 8, 8000));
   std::vector<uint8_t> block(80);
-  WAVEHDR h = header(block, in);
-  waveInAddBuffer(in, &h, sizeof h);
+  queue(block, in);
   waveInStart(in);
   run(0.02);
-  ASSERT_EQ(h.dwFlags & WHDR_DONE, WHDR_DONE);
-  EXPECT_EQ(block.front(), 128 + 3);  // 1000 / 256 above the 8-bit centre
-  EXPECT_EQ(block.back(), 128 + 3);
+  EXPECT_EQ(block.back(), 128 + 3);  // 1000 / 256 above the 8-bit centre
   waveInClose(in);
 }
 
@@ -290,40 +232,34 @@ TEST_F(SimulatedCardDevice, OutputPlaysInOrderHoldsWhilePausedAndLoopbackHearsIt
     first[i] = static_cast<int16_t>(7 * i - 1000);
     second[i] = static_cast<int16_t>(-13 * i + 500);
   }
-  WAVEHDR h1 = header(first, out), h2 = header(second, out);
-  ASSERT_EQ(waveOutWrite(out, &h1, sizeof h1), MMSYSERR_NOERROR);
-  ASSERT_EQ(waveOutWrite(out, &h2, sizeof h2), MMSYSERR_NOERROR);
+  WAVEHDR* h1 = queue(first, out);
+  WAVEHDR* h2 = queue(second, out);
   openInput(pcmFormat(2, 16, 44100));
   std::vector<int16_t> recorded(2 * 1000);
-  WAVEHDR hr = header(recorded, in);
-  waveInAddBuffer(in, &hr, sizeof hr);
+  queue(recorded, in);
   waveInStart(in);
 
   run(0.0099);
-  EXPECT_EQ(h1.dwFlags & WHDR_DONE, 0u);
+  EXPECT_EQ(h1->dwFlags & WHDR_DONE, 0u);
   run(0.0002);
-  EXPECT_EQ(h1.dwFlags & WHDR_DONE, WHDR_DONE);
+  EXPECT_EQ(h1->dwFlags & WHDR_DONE, WHDR_DONE);
   ASSERT_EQ(waveOutPause(out), MMSYSERR_NOERROR);
   run(0.05);
-  EXPECT_EQ(h2.dwFlags & WHDR_DONE, 0u) << "paused output does not advance";
+  EXPECT_EQ(h2->dwFlags & WHDR_DONE, 0u) << "paused output does not advance";
   ASSERT_EQ(waveOutRestart(out), MMSYSERR_NOERROR);
   run(0.05);
-  EXPECT_EQ(h2.dwFlags & WHDR_DONE, WHDR_DONE);
+  EXPECT_EQ(h2->dwFlags & WHDR_DONE, WHDR_DONE);
   EXPECT_EQ(messages(),
             (std::vector<UINT>{MM_WOM_OPEN, MM_WIM_OPEN, MM_WOM_DONE, MM_WIM_DATA, MM_WOM_DONE}));
 
-  // Frame by frame the input heard the first block, the pause's silence, then the rest of
-  // the second block: exactly what played at each instant.
+  // Frame by frame the input heard the first block, four samples of the second, then the
+  // pause's silence: exactly what played at each instant.
   std::vector<int16_t> expected(1000, 0);
   std::copy(first.begin(), first.end(), expected.begin());
-  const size_t pauseStart = 445;  // the first frame after 0.0101 s
   std::copy(second.begin(), second.begin() + 4, expected.begin() + 441);
   std::vector<int16_t> heard;
   for (size_t n = 0; n < 1000; ++n) heard.push_back(recorded[2 * n]);
-  EXPECT_EQ(std::vector<int16_t>(heard.begin(), heard.begin() + pauseStart),
-            std::vector<int16_t>(expected.begin(), expected.begin() + pauseStart));
-  EXPECT_EQ(std::vector<int16_t>(heard.begin() + pauseStart, heard.end()),
-            std::vector<int16_t>(1000 - pauseStart, 0));
+  EXPECT_EQ(heard, expected);
   waveInClose(in);
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
 }
@@ -336,16 +272,13 @@ TEST_F(SimulatedCardDevice, DefaultInputShowsTheToneAsAnOpenEllipse) {
   for (size_t i = 0; i < tone.size(); ++i)
     tone[i] = static_cast<int16_t>(
         std::lround(10000 * std::sin(2 * std::numbers::pi * 100 * i / 44100.0)));
-  WAVEHDR ht = header(tone, out);
-  waveOutWrite(out, &ht, sizeof ht);
+  queue(tone, out);
   openInput(pcmFormat(2, 16, 44100));
   std::vector<int16_t> recorded(2 * 22050);
-  WAVEHDR hr = header(recorded, in);
   run(0.5);  // let the filter settle
-  waveInAddBuffer(in, &hr, sizeof hr);
+  queue(recorded, in);
   waveInStart(in);
   run(0.5);
-  ASSERT_EQ(hr.dwFlags & WHDR_DONE, WHDR_DONE);
   auto phasor = [&](size_t channel) {
     double re = 0, im = 0;
     for (size_t n = 0; n < 22050; ++n) {
@@ -364,89 +297,6 @@ TEST_F(SimulatedCardDevice, DefaultInputShowsTheToneAsAnOpenEllipse) {
   waveInClose(in);
 }
 
-TEST_F(SimulatedCardDevice, InjectedFaultsFailOnceInEitherDirection) {
-  using Call = SimulatedCard::WaveCall;
-  const WAVEFORMATEX format = pcmFormat(1, 16, 44100);
-  openInput(format);
-  std::vector<int16_t> a(100), b(100);
-  WAVEHDR ha{reinterpret_cast<char*>(a.data()), 200, 0, 0, 0, 0, nullptr, 0};
-  WAVEHDR hb{reinterpret_cast<char*>(b.data()), 200, 0, 0, 0, 0, nullptr, 0};
-  struct Case {
-    Call call;
-    MMRESULT code;
-    std::function<MMRESULT()> attempt;
-  };
-  const Case cases[] = {
-      {Call::Open, MMSYSERR_NOTENABLED,
-       [&] { return waveOutOpen(&out, WAVE_MAPPER, &format, &log, 0, CALLBACK_WINDOW); }},
-      {Call::Prepare, MMSYSERR_NOMEM, [&] { return waveInPrepareHeader(in, &ha, sizeof ha); }},
-      {Call::Add, MMSYSERR_ERROR, [&] { return waveInAddBuffer(in, &ha, sizeof ha); }},
-      {Call::Start, MMSYSERR_HANDLEBUSY, [&] { return waveInStart(in); }},
-      {Call::Prepare, MMSYSERR_INVALFLAG,
-       [&] { return waveOutPrepareHeader(out, &hb, sizeof hb); }},
-      {Call::Write, MMSYSERR_NOTSUPPORTED, [&] { return waveOutWrite(out, &hb, sizeof hb); }},
-  };
-  for (const Case& c : cases) {
-    card.failNext(c.call, c.code);
-    EXPECT_EQ(c.attempt(), c.code) << static_cast<int>(c.call);
-    EXPECT_EQ(c.attempt(), MMSYSERR_NOERROR)
-        << static_cast<int>(c.call) << ": a fault applies once";
-  }
-  EXPECT_EQ(hb.dwFlags, WHDR_PREPARED | WHDR_INQUEUE);
-  run(0.01);
-  EXPECT_EQ(ha.dwFlags, WHDR_PREPARED | WHDR_DONE);
-  EXPECT_EQ(hb.dwFlags, WHDR_PREPARED | WHDR_DONE);
-  waveInClose(in);
-  waveOutClose(out);
-}
-
-TEST_F(SimulatedCardDevice, UnpluggedCardReturnsBlocksAndRefusesAllButCleanUp) {
-  const WAVEFORMATEX format = pcmFormat(1, 16, 44100);
-  openInput(format);
-  openOutput(format);
-  std::vector<int16_t> a(1000), b(1000), c(1000);
-  WAVEHDR ha = header(a, in), hb = header(b, in), hc = header(c, out);
-  waveInAddBuffer(in, &ha, sizeof ha);
-  waveInAddBuffer(in, &hb, sizeof hb);
-  waveInStart(in);
-  waveOutWrite(out, &hc, sizeof hc);
-  card.unplug();
-  deliverPostedEvents();
-  EXPECT_EQ(messages(),
-            (std::vector<UINT>{MM_WIM_OPEN, MM_WOM_OPEN, MM_WIM_DATA, MM_WIM_DATA, MM_WOM_DONE}))
-      << "queued blocks come back at once";
-  for (const WAVEHDR* h : {&ha, &hb, &hc}) EXPECT_EQ(h->dwFlags, WHDR_PREPARED | WHDR_DONE);
-
-  HWAVEIN other = nullptr;
-  struct Case {
-    const char* what;
-    std::function<MMRESULT()> call;
-    MMRESULT expected;
-  };
-  const Case cases[] = {
-      {"prepare", [&] { return waveInPrepareHeader(in, &ha, sizeof ha); }, MMSYSERR_NODRIVER},
-      {"add", [&] { return waveInAddBuffer(in, &ha, sizeof ha); }, MMSYSERR_NODRIVER},
-      {"start", [&] { return waveInStart(in); }, MMSYSERR_NODRIVER},
-      {"write", [&] { return waveOutWrite(out, &hc, sizeof hc); }, MMSYSERR_NODRIVER},
-      {"pause", [&] { return waveOutPause(out); }, MMSYSERR_NODRIVER},
-      {"restart", [&] { return waveOutRestart(out); }, MMSYSERR_NODRIVER},
-      {"unprepare input", [&] { return waveInUnprepareHeader(in, &ha, sizeof ha); },
-       MMSYSERR_NOERROR},
-      {"unprepare output", [&] { return waveOutUnprepareHeader(out, &hc, sizeof hc); },
-       MMSYSERR_NOERROR},
-      {"reset input", [&] { return waveInReset(in); }, MMSYSERR_NOERROR},
-      {"reset output", [&] { return waveOutReset(out); }, MMSYSERR_NOERROR},
-      {"close input", [&] { return waveInClose(in); }, MMSYSERR_NOERROR},
-      {"close output", [&] { return waveOutClose(out); }, MMSYSERR_NOERROR},
-      {"open", [&] { return waveInOpen(&other, WAVE_MAPPER, &format, &log, 0, CALLBACK_WINDOW); },
-       MMSYSERR_NODRIVER},
-  };
-  for (const Case& k : cases) EXPECT_EQ(k.call(), k.expected) << k.what;
-  card.replug();
-  EXPECT_EQ(waveInOpen(&other, WAVE_MAPPER, &format, &log, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
-  waveInClose(other);
-}
-
 TEST_F(SimulatedCardDevice, InputFileFeedsBothChannels) {
   QTemporaryDir dir;
   std::string error;
@@ -455,14 +305,13 @@ TEST_F(SimulatedCardDevice, InputFileFeedsBothChannels) {
   ASSERT_TRUE(card.setInputFile(writeWav(dir, "in.wav", 44100, 2, 50), error)) << error;
   openInput(pcmFormat(2, 16, 44100));
   std::vector<int16_t> block(2 * 60);
-  WAVEHDR h = header(block, in);
-  waveInAddBuffer(in, &h, sizeof h);
+  queue(block, in);
   waveInStart(in);
   run(0.01);
-  ASSERT_EQ(h.dwFlags & WHDR_DONE, WHDR_DONE);
-  EXPECT_EQ(block[2 * 3], 30);  // first channel of the file on channel 0 (UR)
-  EXPECT_EQ(block[2 * 3 + 1], -60);
-  EXPECT_EQ(block[2 * 52], 20) << "looped";
+  // The file's first channel on channel 0 (UR), looped.
+  EXPECT_EQ(std::vector<int16_t>(block.begin() + 6, block.begin() + 8),
+            (std::vector<int16_t>{30, -60}));
+  EXPECT_EQ(block[2 * 52], 20);
   waveInClose(in);
 }
 
@@ -472,7 +321,7 @@ TEST(SimulatedCardClock, RealClockRunsOnItsOwnTimer) {
   NotificationLog log;
   const WAVEFORMATEX format = pcmFormat(1, 16, 8000);
   HWAVEOUT out = nullptr;
-  ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &log, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &log, 0, 0), MMSYSERR_NOERROR);
   std::vector<int16_t> block(80);  // 10 ms
   WAVEHDR h{reinterpret_cast<char*>(block.data()), 160, 0, 0, 0, 0, nullptr, 0};
   waveOutPrepareHeader(out, &h, sizeof h);
@@ -484,7 +333,6 @@ TEST(SimulatedCardClock, RealClockRunsOnItsOwnTimer) {
   EXPECT_GE(card.deviceTime() - start, 0.01);
   waveOutClose(out);
   installWaveBackend(nullptr);
-  deliverPostedEvents();
 }
 
 }  // namespace
