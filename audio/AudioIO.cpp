@@ -73,6 +73,7 @@ bool TCallBackWin::event(QEvent* e) {
     if (message == closeMessage_) stream->HandleNotice(this, Closed);
     if (message == blockMessage_) stream->HandleNotice(this, BlockReturned);
   }
+  if (issuer_ == nullptr) return true;  // a handler destroyed the stream
   // A window of an earlier open goes once its device has nothing more to announce.
   if (!awaitingClose_ && (stream == nullptr || stream->CallbackWindow() != this)) deleteLater();
   return true;

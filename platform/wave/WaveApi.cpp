@@ -14,7 +14,7 @@ struct ErrorText {
 
 constexpr ErrorText kErrorTexts[] = {
     {MMSYSERR_NOERROR, "The command was carried out."},
-    {MMSYSERR_ERROR, "An unspecified error occurred in the wave device."},
+    {MMSYSERR_ERROR, "An error occurred in the wave device."},
     {MMSYSERR_BADDEVICEID, "The device identifier is out of range for this system."},
     {MMSYSERR_NOTENABLED, "The driver was not enabled."},
     {MMSYSERR_ALLOCATED, "The device is already in use. Wait until it is free, then try again."},
