@@ -131,7 +131,9 @@ TEST_F(WaveDeviceQueueTest, BlocksShorterThanAFrameComeBackAtOnce) {
   EXPECT_EQ(out.queued(), 2);
   out.advance(2);
   EXPECT_EQ(out.queued(), 1) << "a stray byte is not played";
-  EXPECT_EQ(messages(), (std::vector<UINT>{MM_WOM_OPEN, MM_WOM_DONE, MM_WOM_DONE}));
+  out.advance(100);  // more than the block holds
+  EXPECT_EQ(out.queued(), 0);
+  EXPECT_EQ(messages(), (std::vector<UINT>{MM_WOM_OPEN, MM_WOM_DONE, MM_WOM_DONE, MM_WOM_DONE}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "WaveDeviceQueue.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
   if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
@@ -53,7 +54,7 @@ uint32_t WaveDeviceQueue::remaining() const {
 
 void WaveDeviceQueue::advance(uint32_t bytes) {
   if (count_ == 0) return;
-  offset_ += bytes;
+  offset_ += std::min(bytes, remaining());
   if (direction_ == WaveDirection::In) ring_[head_]->dwBytesRecorded = offset_;
   const uint32_t frame = format_.nBlockAlign > 0 ? format_.nBlockAlign : 1;
   while (count_ > 0 && remaining() < frame) returnFront();

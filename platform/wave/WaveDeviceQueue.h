@@ -56,9 +56,10 @@ class WaveDeviceQueue {
   // The part of the oldest queued block not yet played or recorded; null/0 when empty.
   char* cursor() const;
   uint32_t remaining() const;
-  // Marks `bytes` of the oldest block as moved (input: counted in dwBytesRecorded). A block
-  // with less than one frame left comes back: done set, in-queue cleared, notification
-  // posted; then the same holds for the next one (so empty blocks come back at once).
+  // Marks `bytes` of the oldest block as moved (input: counted in dwBytesRecorded; more than
+  // remaining() counts as remaining()). A block with less than one frame left comes back:
+  // done set, in-queue cleared, notification posted; then the same holds for the next one
+  // (so empty blocks come back at once).
   void advance(uint32_t bytes);
   // Returns every queued block at once, oldest first (reset, or a device that went away).
   void returnAll();
