@@ -28,10 +28,10 @@ class PortAudioCard : public WaveBackend {
     std::string output;
   };
 
-  // Initialises PortAudio (with the ALSA and JACK chatter on stderr silenced) and picks
-  // the devices. Returns null with *error set when PortAudio fails or a named device does
-  // not exist (the text then lists the devices). A direction without any device is
-  // allowed: opening it fails with MMSYSERR_BADDEVICEID.
+  // Initialises PortAudio at the first call (with the ALSA and JACK chatter on stderr
+  // silenced; it then stays initialised) and picks the devices. Returns null with *error set when
+  // PortAudio fails or a named device does not exist (the text then lists the devices). A direction
+  // without any device is allowed: opening it fails with MMSYSERR_BADDEVICEID.
   static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error);
 
   // True when PortAudio has a default input device (the program then prefers the real card).
@@ -69,9 +69,8 @@ class PortAudioCard : public WaveBackend {
   int outputDevice() const { return outputDevice_; }
 
  private:
-  class Direction;  // one open stream
-  class Library;    // one PortAudio initialisation
-  PortAudioCard(std::unique_ptr<Library> library, int inputDevice, int outputDevice);
+  class Direction;  // one device direction
+  PortAudioCard(int inputDevice, int outputDevice);
 
   MMRESULT open(Direction& direction, int device, void** handle, const WAVEFORMATEX& format,
                 QObject* callback);
@@ -80,7 +79,6 @@ class PortAudioCard : public WaveBackend {
   template <typename Action>
   MMRESULT onOpen(Direction& direction, void* handle, Action action);
 
-  std::unique_ptr<Library> library_;  // first in, last out: PortAudio outlives the streams
   int inputDevice_;
   int outputDevice_;
   const std::unique_ptr<Direction> in_;
