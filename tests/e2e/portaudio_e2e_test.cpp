@@ -1,7 +1,7 @@
 // The real-card backend against a real sound server: PulseAudio with a null sink whose
 // monitor is the default source (scripts/pulse-fixture), reached by PortAudio through ALSA's
-// pulse plugin. A tone played into the sink must be recorded at its frequency, and blocks
-// written to the output must come back from the monitor.
+// pulse plugin. A tone played into the sink must be recorded by the input stream at its
+// frequency, and blocks written to the output must come back from the monitor.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include <numbers>
 #include <vector>
 
+#include "AudioIO.h"
 #include "wave/PortAudioCard.h"
 
 namespace {
@@ -172,7 +173,10 @@ struct Block {
   WAVEHDR header{};
 };
 
-TEST_F(PortAudioEndToEnd, RecordsTheFrequencyOfAToneInTheSink) {
+// The input stream as the oscilloscope sets it up: 44100 frames per second, stereo, 16-bit,
+// blocks of 0.25 s. Blocks before the tone reaches the sink hold silence; it records until two
+// blocks hold the tone, then declines, and the stream closes the device by itself.
+TEST_F(PortAudioEndToEnd, InputStreamRecordsTheFrequencyOfAToneInTheSink) {
   constexpr double kTone = 1000;
   QTemporaryFile toneFile;
   ASSERT_TRUE(toneFile.open());
@@ -183,54 +187,30 @@ TEST_F(PortAudioEndToEnd, RecordsTheFrequencyOfAToneInTheSink) {
   PulseTool player("pacat", toneFile.handle());
   ASSERT_TRUE(player.started());
 
-  WaveMessages messages;
-  HWAVEIN in = nullptr;
-  const WAVEFORMATEX format = pcm16(2);
-  ASSERT_EQ(waveInOpen(&in, WAVE_MAPPER, &format, &messages, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
-  std::vector<std::unique_ptr<Block>> blocks;
-  for (int i = 0; i < 4; ++i) {
-    blocks.push_back(std::make_unique<Block>(44100));
-    ASSERT_EQ(waveInPrepareHeader(in, &blocks.back()->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInAddBuffer(in, &blocks.back()->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-  }
-  ASSERT_EQ(waveInStart(in), MMSYSERR_NOERROR);
-
-  // Blocks before the tone reaches the sink hold silence; go on until two blocks hold it.
+  QObject owner;
+  TAudioIn* AudioIn1 = new TAudioIn(&owner);
+  AudioIn1->SetBufferSize(44100);
+  AudioIn1->SetFrameRate(kRate);
+  AudioIn1->SetStereo(true);
   std::vector<double> left, right;
+  int blocks = 0;
   int toneBlocks = 0;
-  std::size_t handled = 0;
-  int nextBlock = 0;
-  QElapsedTimer clock;
-  clock.start();
-  while (toneBlocks < 2 && clock.elapsed() < 6000) {
-    QTest::qWait(10);
-    for (; handled < messages.received.size(); ++handled) {
-      const auto [message, header] = messages.received[handled];
-      if (message != MM_WIM_DATA) continue;
-      ASSERT_EQ(header, &blocks[nextBlock]->header) << "blocks came back out of order";
-      nextBlock = (nextBlock + 1) % 4;
-      ASSERT_TRUE(header->dwFlags & WHDR_DONE);
-      ASSERT_EQ(header->dwBytesRecorded, header->dwBufferLength);
-      left = channelOf(header->lpData, header->dwBytesRecorded, 2, 0);
-      right = channelOf(header->lpData, header->dwBytesRecorded, 2, 1);
-      if (rms(left) > 4000 && rms(right) > 4000) ++toneBlocks;
-      if (toneBlocks < 2) {
-        ASSERT_EQ(waveInAddBuffer(in, header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-      }
-    }
-  }
-  ASSERT_EQ(toneBlocks, 2) << "the tone never arrived; " << messages.count(MM_WIM_DATA)
-                           << " blocks recorded";
+  AudioIn1->OnBufferFilled = [&](void* Buffer, int32_t& Size) {
+    ++blocks;
+    EXPECT_EQ(Size, 44100);
+    left = channelOf(static_cast<const char*>(Buffer), std::size_t(Size), 2, 0);
+    right = channelOf(static_cast<const char*>(Buffer), std::size_t(Size), 2, 1);
+    if (rms(left) > 4000 && rms(right) > 4000) ++toneBlocks;
+    return toneBlocks < 2;
+  };
+  ASSERT_TRUE(AudioIn1->Launch(&AudioIn1)) << AudioIn1->ErrorMessage().toStdString();
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return toneBlocks >= 2; }, 6000))
+      << "the tone never arrived; " << blocks << " blocks recorded";
   EXPECT_NEAR(zeroCrossingFrequency(left), kTone, kTone * 0.005);
   EXPECT_NEAR(zeroCrossingFrequency(right), kTone, kTone * 0.005);
-
-  EXPECT_EQ(waveInReset(in), MMSYSERR_NOERROR);
-  for (auto& block : blocks)
-    EXPECT_EQ(waveInUnprepareHeader(in, &block->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-  EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
-  QTest::qWait(20);
-  EXPECT_EQ(messages.received.front().message, MM_WIM_OPEN);
-  EXPECT_EQ(messages.received.back().message, MM_WIM_CLOSE);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !AudioIn1->DeviceOpen(); }, 3000))
+      << "the stream did not close after declining";
 }
 
 TEST_F(PortAudioEndToEnd, WrittenBlocksComeBackFromTheMonitor) {
