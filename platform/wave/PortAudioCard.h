@@ -29,9 +29,10 @@ class PortAudioCard : public WaveBackend {
   };
 
   // Initialises PortAudio at the first call (with the ALSA and JACK chatter on stderr
-  // silenced; it then stays initialised) and picks the devices. Returns null with *error set when
-  // PortAudio fails or a named device does not exist (the text then lists the devices). A direction
-  // without any device is allowed: opening it fails with MMSYSERR_BADDEVICEID.
+  // silenced; it then stays initialised) and picks the devices. Returns null with *error
+  // set when PortAudio fails or a named device does not exist (the text then lists the
+  // devices). A direction without any device is allowed: opening it fails with
+  // MMSYSERR_BADDEVICEID.
   static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error);
 
   // True when PortAudio has a default input device (the program then prefers the real card).
