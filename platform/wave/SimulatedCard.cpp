@@ -1,0 +1,272 @@
+#include "SimulatedCard.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kServiceIntervalMs = 5;
+// Gives the UL channel a 45 degree lag behind UR at 100 Hz.
+constexpr const char* kDefaultUL = "loopback-rc:100";
+
+int16_t readSample(const char* data, uint16_t bits) {
+  if (bits == 8) return static_cast<int16_t>((static_cast<uint8_t>(*data) - 128) * 256);
+  int16_t value;
+  std::memcpy(&value, data, sizeof value);
+  return value;
+}
+
+void writeSample(char* data, uint16_t bits, int16_t value) {
+  if (bits == 8)
+    *data = static_cast<char>(static_cast<uint8_t>((value >> 8) + 128));
+  else
+    std::memcpy(data, &value, sizeof value);
+}
+
+}  // namespace
+
+SimulatedCard::SimulatedCard(ClockMode mode)
+    : mode_(mode), start_(std::chrono::steady_clock::now()), line_(kLineHistory, 0) {
+  std::string error;
+  sources_[0] = parseSignalSource("loopback", error);
+  sources_[1] = parseSignalSource(kDefaultUL, error);
+  if (mode_ == ClockMode::Real) {
+    timer_ = std::make_unique<QTimer>();
+    QObject::connect(timer_.get(), &QTimer::timeout, [this] { service(); });
+    timer_->start(kServiceIntervalMs);
+  }
+}
+
+SimulatedCard::~SimulatedCard() = default;
+
+void SimulatedCard::advance(double seconds) {
+  if (mode_ != ClockMode::Manual || !(seconds > 0)) return;
+  manualTime_ += seconds;
+  service();
+}
+
+double SimulatedCard::deviceTime() const {
+  if (mode_ == ClockMode::Manual) return manualTime_;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void SimulatedCard::setSource(int channel, std::unique_ptr<SignalSource> source) {
+  if (channel >= 0 && channel < 2 && source)
+    sources_[static_cast<size_t>(channel)] = std::move(source);
+}
+
+bool SimulatedCard::setInputFile(const std::string& path, std::string& error) {
+  return loadFileSources(path, sources_[0], sources_[1], error);
+}
+
+void SimulatedCard::failNext(WaveCall call, MMRESULT code) {
+  pendingFaults_[static_cast<size_t>(call)] = code;
+}
+
+void SimulatedCard::unplug() {
+  service();
+  unplugged_ = true;
+  input_.returnAll();
+  output_.returnAll();
+}
+
+void SimulatedCard::replug() {
+  service();
+  unplugged_ = false;
+}
+
+// A time that misses a frame boundary only by the rounding of summed steps counts as there.
+int64_t SimulatedCard::framesAt(uint32_t rate) const {
+  return static_cast<int64_t>(std::floor(deviceTime() * rate + 1e-6));
+}
+
+void SimulatedCard::service() {
+  playUntil(framesAt(lineRate_));
+  if (input_.isOpen()) recordUntil(framesAt(input_.format().nSamplesPerSec));
+}
+
+void SimulatedCard::playUntil(int64_t lineFrame) {
+  const WAVEFORMATEX& format = output_.format();
+  const bool playing = output_.isOpen() && output_.running() && !unplugged_;
+  for (; lineFrame_ < lineFrame; ++lineFrame_) {
+    int16_t value = 0;
+    if (playing) {
+      output_.advance(0);  // gives back blocks too short for a frame
+      if (const char* frame = output_.cursor()) {
+        int sum = 0;
+        for (int c = 0; c < format.nChannels; ++c)
+          sum += readSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample);
+        value = static_cast<int16_t>(sum / format.nChannels);
+        output_.advance(format.nBlockAlign);
+      }
+    }
+    line_[static_cast<size_t>(lineFrame_ % kLineHistory)] = value;
+  }
+}
+
+void SimulatedCard::recordUntil(int64_t inputFrame) {
+  const WAVEFORMATEX& format = input_.format();
+  const bool recording = input_.running() && !unplugged_;
+  for (; inputFrame_ < inputFrame; ++inputFrame_) {
+    if (!recording) continue;
+    input_.advance(0);
+    char* frame = input_.cursor();
+    if (frame == nullptr) continue;  // nothing queued: the frame is lost
+    for (int c = 0; c < format.nChannels; ++c) {
+      const int16_t value =
+          sources_[static_cast<size_t>(c)]->sample(inputFrame_, format.nSamplesPerSec, *this);
+      writeSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample, value);
+    }
+    input_.advance(format.nBlockAlign);
+  }
+}
+
+int16_t SimulatedCard::playedAt(int64_t frame, uint32_t frameRate) const {
+  const int64_t lineFrame = frame * lineRate_ / frameRate;
+  if (lineFrame < lineStart_ || lineFrame >= lineFrame_ || lineFrame < lineFrame_ - kLineHistory)
+    return 0;
+  return line_[static_cast<size_t>(lineFrame % kLineHistory)];
+}
+
+MMRESULT SimulatedCard::refusalWhileUnplugged() const {
+  return unplugged_ ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
+}
+
+MMRESULT SimulatedCard::refusal(WaveCall call) {
+  if (unplugged_) return MMSYSERR_NODRIVER;
+  MMRESULT& pending = pendingFaults_[static_cast<size_t>(call)];
+  const MMRESULT code = pending;
+  pending = MMSYSERR_NOERROR;
+  return code;
+}
+
+bool SimulatedCard::isOpenHandle(const WaveDeviceQueue& device, const void* handle) {
+  return handle == device.handle() && device.isOpen();
+}
+
+MMRESULT SimulatedCard::open(WaveDeviceQueue& device, const WAVEFORMATEX& format,
+                             QObject* callback) {
+  if (MMRESULT result = refusal(WaveCall::Open)) return result;
+  if (!isSupportedPcmFormat(format)) return WAVERR_BADFORMAT;
+  service();
+  if (MMRESULT result = device.open(format, callback)) return result;
+  if (&device == &input_) {
+    inputFrame_ = framesAt(format.nSamplesPerSec);
+  } else if (format.nSamplesPerSec != lineRate_) {
+    // The output history is kept at the output's rate; a new rate starts it afresh.
+    lineRate_ = format.nSamplesPerSec;
+    lineFrame_ = framesAt(lineRate_);
+    lineStart_ = lineFrame_;
+  }
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimulatedCard::prepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header) {
+  if (MMRESULT result = refusal(WaveCall::Prepare)) return result;
+  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+  device.prepare(header);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimulatedCard::unprepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header) {
+  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+  device.unprepare(header);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimulatedCard::enqueue(WaveDeviceQueue& device, const void* handle, WAVEHDR* header,
+                                WaveCall call) {
+  if (MMRESULT result = refusal(call)) return result;
+  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+  service();
+  return device.add(header);
+}
+
+MMRESULT SimulatedCard::setRunning(WaveDeviceQueue& device, const void* handle, MMRESULT refused,
+                                   bool running) {
+  if (refused != MMSYSERR_NOERROR) return refused;
+  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+  service();
+  device.setRunning(running);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimulatedCard::reset(WaveDeviceQueue& device, const void* handle) {
+  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+  service();
+  device.returnAll();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimulatedCard::close(WaveDeviceQueue& device, const void* handle) {
+  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+  service();
+  return device.close();
+}
+
+MMRESULT SimulatedCard::inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) {
+  const MMRESULT result = open(input_, format, callback);
+  if (result == MMSYSERR_NOERROR) *phwi = static_cast<HWAVEIN>(input_.handle());
+  return result;
+}
+
+MMRESULT SimulatedCard::inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) {
+  return prepare(input_, hwi, header);
+}
+
+MMRESULT SimulatedCard::inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) {
+  return unprepare(input_, hwi, header);
+}
+
+MMRESULT SimulatedCard::inAddBuffer(HWAVEIN hwi, WAVEHDR* header) {
+  return enqueue(input_, hwi, header, WaveCall::Add);
+}
+
+MMRESULT SimulatedCard::inStart(HWAVEIN hwi) {
+  return setRunning(input_, hwi, refusal(WaveCall::Start), true);
+}
+
+// Reset also stops recording until the next start.
+MMRESULT SimulatedCard::inReset(HWAVEIN hwi) {
+  const MMRESULT result = reset(input_, hwi);
+  if (result == MMSYSERR_NOERROR) input_.setRunning(false);
+  return result;
+}
+
+MMRESULT SimulatedCard::inClose(HWAVEIN hwi) {
+  return close(input_, hwi);
+}
+
+MMRESULT SimulatedCard::outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) {
+  const MMRESULT result = open(output_, format, callback);
+  if (result == MMSYSERR_NOERROR) *phwo = static_cast<HWAVEOUT>(output_.handle());
+  return result;
+}
+
+MMRESULT SimulatedCard::outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
+  return prepare(output_, hwo, header);
+}
+
+MMRESULT SimulatedCard::outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
+  return unprepare(output_, hwo, header);
+}
+
+MMRESULT SimulatedCard::outWrite(HWAVEOUT hwo, WAVEHDR* header) {
+  return enqueue(output_, hwo, header, WaveCall::Write);
+}
+
+MMRESULT SimulatedCard::outPause(HWAVEOUT hwo) {
+  return setRunning(output_, hwo, refusalWhileUnplugged(), false);
+}
+
+MMRESULT SimulatedCard::outRestart(HWAVEOUT hwo) {
+  return setRunning(output_, hwo, refusalWhileUnplugged(), true);
+}
+
+MMRESULT SimulatedCard::outReset(HWAVEOUT hwo) {
+  return reset(output_, hwo);
+}
+
+MMRESULT SimulatedCard::outClose(HWAVEOUT hwo) {
+  return close(output_, hwo);
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+// A sound card in software: a clock (the steady clock, or one that only moves when told), a
+// line input whose two channels come from signal sources, and a line output whose samples are
+// kept for a few seconds so that the input can hear them. It injects faults for tests.
+//
+// Everything runs on the thread that made the card: with the real clock a timer on that
+// thread moves samples every few milliseconds; with the manual clock advance() does it.
+
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SignalSource.h"
+#include "WaveBackend.h"
+#include "WaveDeviceQueue.h"
+
+class SimulatedCard : public WaveBackend, private LineOutputHistory {
+ public:
+  enum class ClockMode { Real, Manual };
+  enum class WaveCall { Open, Prepare, Add, Start, Write };
+
+  // Samples of the line output kept for loopback (about 5.9 s at 44100 Hz).
+  static constexpr int64_t kLineHistory = 1 << 18;
+
+  explicit SimulatedCard(ClockMode mode);
+  ~SimulatedCard() override;
+
+  // Manual clock: moves the time on and services the devices up to it (the notifications
+  // are posted; the event loop delivers them later). Ignored with the real clock.
+  void advance(double seconds);
+  double deviceTime() const override;
+
+  // Channel 0 is UR (the first value of a stereo frame, and the only one of mono input),
+  // channel 1 is UL. A null source is ignored.
+  void setSource(int channel, std::unique_ptr<SignalSource> source);
+  // A stereo or mono file on both channels, its first channel on channel 0.
+  bool setInputFile(const std::string& path, std::string& error);
+
+  // The next call of that kind, in either direction, fails once with `code`.
+  void failNext(WaveCall call, MMRESULT code);
+  // While unplugged every call fails with MMSYSERR_NODRIVER except unprepare, reset and
+  // close, so that a stream can still clean up; queued blocks come back at once.
+  void unplug();
+  void replug();
+
+  MMRESULT inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) override;
+  MMRESULT inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) override;
+  MMRESULT inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) override;
+  MMRESULT inAddBuffer(HWAVEIN hwi, WAVEHDR* header) override;
+  MMRESULT inStart(HWAVEIN hwi) override;
+  MMRESULT inReset(HWAVEIN hwi) override;
+  MMRESULT inClose(HWAVEIN hwi) override;
+
+  MMRESULT outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) override;
+  MMRESULT outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) override;
+  MMRESULT outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) override;
+  MMRESULT outWrite(HWAVEOUT hwo, WAVEHDR* header) override;
+  MMRESULT outPause(HWAVEOUT hwo) override;
+  MMRESULT outRestart(HWAVEOUT hwo) override;
+  MMRESULT outReset(HWAVEOUT hwo) override;
+  MMRESULT outClose(HWAVEOUT hwo) override;
+
+ private:
+  int16_t playedAt(int64_t frame, uint32_t frameRate) const override;
+
+  // Plays and records everything due up to the current time: first the output, so that
+  // loopback input hears what played at the same instants.
+  void service();
+  void playUntil(int64_t lineFrame);
+  void recordUntil(int64_t inputFrame);
+  // One implementation of each call for both directions.
+  static bool isOpenHandle(const WaveDeviceQueue& device, const void* handle);
+  MMRESULT open(WaveDeviceQueue& device, const WAVEFORMATEX& format, QObject* callback);
+  MMRESULT prepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header);
+  MMRESULT unprepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header);
+  MMRESULT enqueue(WaveDeviceQueue& device, const void* handle, WAVEHDR* header, WaveCall call);
+  MMRESULT setRunning(WaveDeviceQueue& device, const void* handle, MMRESULT refused, bool running);
+  MMRESULT reset(WaveDeviceQueue& device, const void* handle);
+  MMRESULT close(WaveDeviceQueue& device, const void* handle);
+  // MMSYSERR_NODRIVER while unplugged, else a fault injected for this call (consumed).
+  MMRESULT refusal(WaveCall call);
+  MMRESULT refusalWhileUnplugged() const;
+  int64_t framesAt(uint32_t rate) const;
+
+  const ClockMode mode_;
+  const std::chrono::steady_clock::time_point start_;
+  double manualTime_ = 0;
+  std::unique_ptr<QTimer> timer_;
+
+  WaveDeviceQueue input_{WaveDirection::In};
+  WaveDeviceQueue output_{WaveDirection::Out};
+  int64_t inputFrame_ = 0;  // next input frame, at the input's rate
+  std::array<std::unique_ptr<SignalSource>, 2> sources_;
+
+  std::vector<int16_t> line_;  // ring of the last kLineHistory output samples
+  uint32_t lineRate_ = 44100;
+  int64_t lineFrame_ = 0;  // next output frame, at lineRate_
+  int64_t lineStart_ = 0;  // first frame kept at lineRate_
+
+  std::array<MMRESULT, 5> pendingFaults_{};
+  bool unplugged_ = false;
+};

@@ -1,0 +1,79 @@
+#include "WaveDeviceQueue.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+
+bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
+  if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
+  if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return false;
+  if (format.nChannels != 1 && format.nChannels != 2) return false;
+  if (format.nSamplesPerSec < 8000 || format.nSamplesPerSec > 192000) return false;
+  const uint32_t align = format.nChannels * (format.wBitsPerSample / 8u);
+  return format.nBlockAlign == align && format.nAvgBytesPerSec == align * format.nSamplesPerSec;
+}
+
+MMRESULT WaveDeviceQueue::open(const WAVEFORMATEX& format, QObject* callback) {
+  if (open_) return MMSYSERR_ALLOCATED;
+  open_ = true;
+  running_ = direction_ == WaveDirection::Out;
+  callback_ = callback;
+  format_ = format;
+  head_ = 0;
+  count_ = 0;
+  offset_ = 0;
+  post(direction_ == WaveDirection::In ? MM_WIM_OPEN : MM_WOM_OPEN, nullptr);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveDeviceQueue::close() {
+  if (count_ > 0) return WAVERR_STILLPLAYING;
+  post(direction_ == WaveDirection::In ? MM_WIM_CLOSE : MM_WOM_CLOSE, nullptr);
+  open_ = false;
+  running_ = false;
+  callback_ = nullptr;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveDeviceQueue::add(WAVEHDR* header) {
+  if (count_ == kCapacity) return MMSYSERR_NOMEM;
+  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  header->dwBytesRecorded = 0;
+  ring_[(head_ + count_) % kCapacity] = header;
+  if (count_ == 0) offset_ = 0;
+  ++count_;
+  return MMSYSERR_NOERROR;
+}
+
+char* WaveDeviceQueue::cursor() const {
+  return count_ > 0 ? ring_[head_]->lpData + offset_ : nullptr;
+}
+
+uint32_t WaveDeviceQueue::remaining() const {
+  return count_ > 0 ? ring_[head_]->dwBufferLength - offset_ : 0;
+}
+
+void WaveDeviceQueue::advance(uint32_t bytes) {
+  if (count_ == 0) return;
+  offset_ += std::min(bytes, remaining());
+  if (direction_ == WaveDirection::In) ring_[head_]->dwBytesRecorded = offset_;
+  const uint32_t frame = format_.nBlockAlign > 0 ? format_.nBlockAlign : 1;
+  while (count_ > 0 && remaining() < frame) returnFront();
+}
+
+void WaveDeviceQueue::returnAll() {
+  while (count_ > 0) returnFront();
+}
+
+void WaveDeviceQueue::returnFront() {
+  WAVEHDR* header = ring_[head_];
+  header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  head_ = (head_ + 1) % kCapacity;
+  --count_;
+  offset_ = 0;
+  post(direction_ == WaveDirection::In ? MM_WIM_DATA : MM_WOM_DONE, header);
+}
+
+void WaveDeviceQueue::post(UINT message, WAVEHDR* header) {
+  if (callback_ != nullptr)
+    QCoreApplication::postEvent(callback_, new WaveMessageEvent(message, handle(), header));
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+// One direction of one wave device as every backend keeps it: open or closed, the object
+// that receives the notifications, the format, whether it runs, and the headers given to it
+// in the order they were given. This is where the device contract lives (exclusive open,
+// header flags, blocks returned in order, reset returns everything, close refused while
+// blocks are queued), so that each backend only moves samples.
+//
+// No locks and no allocation after construction: a backend that runs the device on another
+// thread guards the calls itself. Notifications are posted with QCoreApplication::postEvent,
+// which is safe from any thread.
+
+#include <array>
+#include <cstdint>
+
+#include "WaveApi.h"
+
+enum class WaveDirection { In, Out };
+
+// True for the formats the wave layer can move: PCM, 8 or 16 bits, 1 or 2 channels,
+// 8000..192000 frames per second, block align and byte rate consistent.
+bool isSupportedPcmFormat(const WAVEFORMATEX& format);
+
+class WaveDeviceQueue {
+ public:
+  // More than any stream queues at once (a stream uses at most four blocks).
+  static constexpr int kCapacity = 32;
+
+  explicit WaveDeviceQueue(WaveDirection direction) : direction_(direction) {}
+
+  // The handle the wave functions see for this device.
+  void* handle() { return this; }
+  const void* handle() const { return this; }
+
+  bool isOpen() const { return open_; }
+  const WAVEFORMATEX& format() const { return format_; }
+  // Input: recording (after start, until reset). Output: not paused.
+  bool running() const { return running_; }
+  void setRunning(bool running) { running_ = running; }
+
+  // MMSYSERR_ALLOCATED when already open; else opens (output running, input stopped) and
+  // posts the open notification. The format is checked by the backend beforehand.
+  MMRESULT open(const WAVEFORMATEX& format, QObject* callback);
+  // WAVERR_STILLPLAYING while blocks are queued; else closes and posts the close notification.
+  MMRESULT close();
+
+  // Header bookkeeping; the wave functions have already refused wrong headers
+  // (unprepared add, unprepare of a queued header).
+  void prepare(WAVEHDR* header) { header->dwFlags |= WHDR_PREPARED; }
+  void unprepare(WAVEHDR* header) { header->dwFlags &= ~WHDR_PREPARED; }
+  // Queues a prepared header: clears done, sets in-queue, no bytes recorded yet.
+  // MMSYSERR_NOMEM when the queue is full.
+  MMRESULT add(WAVEHDR* header);
+
+  int queued() const { return count_; }
+  // The part of the oldest queued block not yet played or recorded; null/0 when empty.
+  char* cursor() const;
+  uint32_t remaining() const;
+  // Marks `bytes` of the oldest block as moved (input: counted in dwBytesRecorded; more than
+  // remaining() counts as remaining()). A block with less than one frame left comes back:
+  // done set, in-queue cleared, notification posted; then the same holds for the next one
+  // (so empty blocks come back at once).
+  void advance(uint32_t bytes);
+  // Returns every queued block at once, oldest first (reset, or a device that went away).
+  void returnAll();
+
+ private:
+  void returnFront();
+  void post(UINT message, WAVEHDR* header);
+
+  const WaveDirection direction_;
+  bool open_ = false;
+  bool running_ = false;
+  QObject* callback_ = nullptr;
+  WAVEFORMATEX format_{};
+  std::array<WAVEHDR*, kCapacity> ring_{};
+  int head_ = 0;
+  int count_ = 0;
+  uint32_t offset_ = 0;  // bytes of the oldest block already moved
+};

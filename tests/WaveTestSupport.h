@@ -1,0 +1,65 @@
+#pragma once
+
+// Shared by the wave layer and stream component tests: a simulated card with the manual
+// clock installed as the backend for the life of a test, and delivery of posted events.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <algorithm>
+
+#include "wave/SimulatedCard.h"
+
+inline void deliverPostedEvents() {
+  // Handlers may post again (a close after the last block), so deliver until quiet.
+  for (int round = 0; round < 4; ++round) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+class SimulatedCardTest : public ::testing::Test {
+ protected:
+  SimulatedCardTest() { installWaveBackend(&card); }
+  ~SimulatedCardTest() override {
+    deliverPostedEvents();
+    installWaveBackend(nullptr);
+  }
+
+  // Moves the card's clock on in small steps and delivers what it posts after each, as the
+  // event loop would while the device runs.
+  void run(double seconds) {
+    constexpr double kStep = 0.005;
+    const double end = card.deviceTime() + seconds;
+    for (double now = card.deviceTime(); now < end; now = card.deviceTime()) {
+      card.advance(std::min(kStep, end - now));
+      deliverPostedEvents();
+    }
+  }
+
+  SimulatedCard card{SimulatedCard::ClockMode::Manual};
+};
+
+// Receives the notifications of a device opened directly through the wave functions.
+class NotificationLog : public QObject {
+ public:
+  struct Entry {
+    UINT message;
+    WAVEHDR* header;
+  };
+  std::vector<Entry> entries;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != WaveMessageEvent::eventType()) return QObject::event(e);
+    const auto* message = static_cast<WaveMessageEvent*>(e);
+    entries.push_back({message->message, message->header});
+    return true;
+  }
+};
+
+inline WAVEFORMATEX pcmFormat(uint16_t channels, uint16_t bits, uint32_t rate) {
+  const auto align = static_cast<uint16_t>(channels * bits / 8);
+  return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, align * rate, align, bits, 0};
+}
