@@ -24,11 +24,25 @@
 #include "Trace.h"
 
 // Counts heap allocations while a test asks for it, to show that a warm frame makes none.
+// The sanitizers bring their own allocation functions, which must stay in pairs; their
+// builds leave them alone and skip the count.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SCREEN_TEST_COUNTS_ALLOCATIONS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define SCREEN_TEST_COUNTS_ALLOCATIONS 0
+#endif
+#endif
+#ifndef SCREEN_TEST_COUNTS_ALLOCATIONS
+#define SCREEN_TEST_COUNTS_ALLOCATIONS 1
+#endif
+
 namespace {
 std::atomic<bool> countAllocations{false};
 std::atomic<long> allocationCount{0};
 }  // namespace
 
+#if SCREEN_TEST_COUNTS_ALLOCATIONS
 void* operator new(std::size_t size) {
   if (countAllocations.load(std::memory_order_relaxed)) ++allocationCount;
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
@@ -40,6 +54,7 @@ void operator delete(void* memory) noexcept {
 void operator delete(void* memory, std::size_t) noexcept {
   std::free(memory);
 }
+#endif
 
 namespace {
 
@@ -357,6 +372,7 @@ TEST(Trace, FarOffScreenTraceIsClipped) {
 
 // Once the scale texts have been drawn once, a whole frame allocates nothing.
 TEST(Trace, WarmFrameAllocatesNothing) {
+  if (!SCREEN_TEST_COUNTS_ALLOCATIONS) GTEST_SKIP() << "allocations are not counted here";
   QImage image = BlackScreen();
   Canvas canvas(image);
   ScopeState state = FrameState();
