@@ -3,7 +3,8 @@
 // erase and 999 draw segments, the store of the drawn values), on a standard block of two
 // 1 kHz sines (UR a quarter period behind UL: a circle in the 500 mV range). Beside it the
 // same frame with its drawing done by plain QPainter lines and texts, the baseline the
-// canvas is measured against.
+// canvas is measured against, and the drawing part of the frame alone (grid, scale,
+// trigger, trace) without the measurement.
 //
 // "same_block": the same block in every frame, as between two block arrivals (one run of
 // the input stream hands over a block about once a second while frames run back to back).
@@ -18,6 +19,7 @@
 #include <QPainter>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "Display.h"
@@ -192,36 +194,30 @@ void BM_QPainterFrame(benchmark::State& run, bool newBlock) {
   benchmark::DoNotOptimize(window.Screen()->image().constBits());
 }
 
-BENCHMARK_CAPTURE(BM_WindowFrame, same_block, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly();
-BENCHMARK_CAPTURE(BM_QPainterFrame, same_block, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly();
-BENCHMARK_CAPTURE(BM_WindowDrawing, same_block, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly();
-BENCHMARK_CAPTURE(BM_WindowDrawing, new_block, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly();
-BENCHMARK_CAPTURE(BM_WindowFrame, new_block, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly();
-BENCHMARK_CAPTURE(BM_QPainterFrame, new_block, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly();
+void RegisterFrameBenchmarks() {
+  struct Frame {
+    const char* name;
+    void (*run)(benchmark::State&, bool);
+  };
+  for (const bool newBlock : {false, true}) {
+    for (const Frame frame :
+         {Frame{"BM_WindowFrame", BM_WindowFrame}, Frame{"BM_QPainterFrame", BM_QPainterFrame},
+          Frame{"BM_WindowDrawing", BM_WindowDrawing}}) {
+      const std::string name = std::string(frame.name) + (newBlock ? "/new_block" : "/same_block");
+      benchmark::RegisterBenchmark(name.c_str(), frame.run, newBlock)
+          ->Unit(benchmark::kMicrosecond)
+          ->Repetitions(15)
+          ->ReportAggregatesOnly();
+    }
+  }
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication application(argc, argv);
+  RegisterFrameBenchmarks();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
