@@ -55,18 +55,25 @@ void HandOff(TForm1& window, std::vector<int16_t>& block) {
   window.AudioIn1BufferFilled(block.data(), size);
 }
 
-void NextBlock(TForm1& window, Blocks& blocks, bool newBlock) {
-  if (newBlock) HandOff(window, ++blocks.frame % 2 ? blocks.mirrored : blocks.figure);
-}
+// The window as the benchmarks run it, holding the first block.
+struct BenchWindow {
+  BenchWindow() {
+    window.show();                     // the screen image takes the client area's size
+    window.generatorFrequency = 1000;  // the time base follows the generator: stride 1
+    HandOff(window, blocks.figure);
+  }
+  void NextBlock(bool newBlock) {
+    if (newBlock) HandOff(window, ++blocks.frame % 2 ? blocks.mirrored : blocks.figure);
+  }
+  TForm1 window;
+  Blocks blocks = MakeBlocks();
+};
 
 void BM_WindowFrame(benchmark::State& run, bool newBlock) {
-  TForm1 window;
-  window.show();                     // the screen image takes the client area's size
-  window.generatorFrequency = 1000;  // the time base follows the generator: stride 1
-  Blocks blocks = MakeBlocks();
-  HandOff(window, blocks.figure);
+  BenchWindow bench;
+  TForm1& window = bench.window;
   for (auto _ : run) {
-    NextBlock(window, blocks, newBlock);
+    bench.NextBlock(newBlock);
     window.State().urStart = 1;
     window.DrawGrid();
     window.DrawDisplay();
@@ -77,11 +84,8 @@ void BM_WindowFrame(benchmark::State& run, bool newBlock) {
 // The drawing part of the frame alone: grid, scale, trigger and trace, without the
 // measurement, range and time base steps that DrawDisplay runs first.
 void BM_WindowDrawing(benchmark::State& run, bool newBlock) {
-  TForm1 window;
-  window.show();
-  window.generatorFrequency = 1000;
-  Blocks blocks = MakeBlocks();
-  HandOff(window, blocks.figure);
+  BenchWindow bench;
+  TForm1& window = bench.window;
   window.DrawDisplay();  // measures once: ranges, gains and the time base settle
   for (auto _ : run) {
     if (newBlock) {  // the mirror image of the figure, straight in the channel array
@@ -175,15 +179,12 @@ void DrawWithQPainter(TForm1& window, QPainter& painter) {
 }
 
 void BM_QPainterFrame(benchmark::State& run, bool newBlock) {
-  TForm1 window;
-  window.show();                     // the screen image takes the client area's size
-  window.generatorFrequency = 1000;  // the time base follows the generator: stride 1
-  Blocks blocks = MakeBlocks();
-  HandOff(window, blocks.figure);
+  BenchWindow bench;
+  TForm1& window = bench.window;
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPixelSize(11);
   for (auto _ : run) {
-    NextBlock(window, blocks, newBlock);
+    bench.NextBlock(newBlock);
     window.State().urStart = 1;
     QPainter painter(&window.Screen()->image());
     painter.setFont(font);
