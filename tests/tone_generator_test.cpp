@@ -1,0 +1,321 @@
+// The tone generator: the samples of the sine blocks, the frequency slider's arithmetic,
+// and the generator strip of the window as a user drives it.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "GeneratorSlider.h"
+#include "ListItems.h"
+#include "TForm1.h"
+#include "TScrollBar.h"
+#include "ToneSynthesis.h"
+
+namespace {
+
+constexpr int32_t kRate = 44100;
+constexpr int32_t kBlockSamples = 11000;
+
+std::vector<int16_t> Synthesize(int64_t firstSample, int32_t count, int32_t frequency,
+                                int32_t amplitude) {
+  std::vector<unsigned char> bytes(2 * static_cast<size_t>(count));
+  SynthesizeToneBlock(bytes.data(), count, firstSample, kRate, frequency, amplitude);
+  std::vector<int16_t> samples(count);
+  for (int32_t k = 0; k < count; ++k)
+    samples[k] = static_cast<int16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+  return samples;
+}
+
+// The tone worked out independently in double precision: close enough to the extended
+// computation to be within one count for any index the stream reaches in years.
+double ReferenceSample(int64_t index, int32_t frequency, int32_t amplitude) {
+  return std::sin(static_cast<double>(index) / kRate * 3.14159 * 2 * frequency) * amplitude;
+}
+
+}  // namespace
+
+TEST(ToneBlock, FollowsTheSineOfTheAbsoluteSampleIndex) {
+  struct Case {
+    int64_t firstSample;
+    int32_t frequency;
+    int32_t amplitude;
+  };
+  const Case cases[] = {
+      {0, 100, 10000},
+      {kBlockSamples, 100, 10000},
+      {0, 1000, 32767},
+      {3 * kBlockSamples, 4000, 20000},
+      {441000, 1000, 10000},  // 10 s in: 3.14159 instead of pi has moved the phase
+      {int64_t{195226} * kBlockSamples, 20000, 32767},  // past the 32-bit index
+      {int64_t{1} << 40, 17, 5000},
+  };
+  for (const Case& c : cases) {
+    const auto samples = Synthesize(c.firstSample, 64, c.frequency, c.amplitude);
+    for (int k = 0; k < 64; ++k) {
+      ASSERT_NEAR(samples[k], ReferenceSample(c.firstSample + k, c.frequency, c.amplitude), 1.0)
+          << "first sample " << c.firstSample << ", k " << k << ", " << c.frequency << " Hz";
+    }
+  }
+}
+
+TEST(ToneBlock, FirstBlockStartsAtPhaseZeroAndTheSecondContinuesIt) {
+  const auto whole = Synthesize(0, 2 * kBlockSamples, 100, 10000);
+  const auto first = Synthesize(0, kBlockSamples, 100, 10000);
+  const auto second = Synthesize(kBlockSamples, kBlockSamples, 100, 10000);
+  EXPECT_EQ(first[0], 0);
+  EXPECT_GT(first[1], 0);  // rising from phase 0
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), whole.begin()));
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), whole.begin() + kBlockSamples));
+}
+
+TEST(ToneBlock, StaysContinuousAcrossTheThirtyTwoBitSampleIndex) {
+  constexpr int64_t kWrap = int64_t{1} << 31;
+  constexpr int32_t kFrequency = 1000;
+  constexpr int32_t kAmplitude = 32767;
+  const auto samples = Synthesize(kWrap - 5, 11, kFrequency, kAmplitude);
+  // Neighbouring samples of a 1 kHz tone differ by at most amplitude x 2 pi f / rate.
+  const double maxStep = kAmplitude * 2 * 3.14159 * kFrequency / kRate + 2;
+  for (int k = 0; k < 11; ++k) {
+    EXPECT_NEAR(samples[k], ReferenceSample(kWrap - 5 + k, kFrequency, kAmplitude), 1.0) << k;
+    if (k > 0) {
+      EXPECT_LE(std::abs(samples[k] - samples[k - 1]), maxStep) << k;
+    }
+  }
+}
+
+TEST(ToneBlock, AmplitudeBoundsTheSamples) {
+  struct Case {
+    int32_t amplitude;
+    int lowest;
+    int highest;
+  };
+  for (const Case c : {Case{0, 0, 0}, Case{1, -1, 1}, Case{32767, -32767, 32767}}) {
+    const auto samples = Synthesize(0, kBlockSamples, 1000, c.amplitude);
+    const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
+    EXPECT_EQ(*low, c.lowest) << c.amplitude;
+    EXPECT_EQ(*high, c.highest) << c.amplitude;
+  }
+}
+
+TEST(ToneBlock, WritesLittleEndianSamplesAndNothingBeyondTheCount) {
+  // A quarter of the rate: the samples run 0, +peak, 0, -peak.
+  std::vector<unsigned char> block(22000, 0xAA);
+  SynthesizeToneBlock(block.data(), 500, 0, kRate, kRate / 4, 32767);
+  EXPECT_EQ(block[2], 0xFF);
+  EXPECT_EQ(block[3], 0x7F);  // +32767
+  EXPECT_EQ(block[6], 0x01);
+  EXPECT_EQ(block[7], 0x80);  // -32767
+  EXPECT_TRUE(
+      std::all_of(block.begin() + 1000, block.end(), [](unsigned char b) { return b == 0xAA; }));
+}
+
+TEST(FrequencySlider, PositionGivesFrequencyReadoutStepsAndWarning) {
+  struct Case {
+    int32_t position;
+    int32_t frequency;
+    const char* text;
+    int32_t largeChange;
+    bool warning;
+  };
+  const Case cases[] = {
+      {10, 10, " 10 Hz", 10, false},
+      {99, 99, " 99 Hz", 10, false},
+      {100, 100, " 100 Hz", 100, false},
+      {999, 999, " 999 Hz", 100, false},
+      {1000, 1000, " 1.0 kHz", 1000, false},
+      {1049, 1000, " 1.0 kHz", 1000, false},
+      {1050, 1000, " 1.0 kHz", 1000, false},  // 10.5 hundreds and 1.05 kHz: halves to even
+      {1051, 1100, " 1.0 kHz", 1000, false},
+      {1150, 1200, " 1.2 kHz", 1000, false},
+      {1250, 1200, " 1.2 kHz", 1000, false},
+      {1095, 1100, " 1.1 kHz", 1000, false},
+      {2500, 2500, " 2.5 kHz", 1000, false},
+      {2549, 2500, " 2.6 kHz", 1000, false},  // the readout rounds twice
+      {2550, 2600, " 2.6 kHz", 1000, true},
+      {2600, 2600, " 2.6 kHz", 1000, true},
+      {4000, 4000, " 4.0 kHz", 1000, true},
+      {19999, 20000, " 20.0 kHz", 1000, true},
+      {20000, 20000, " 20.0 kHz", 1000, true},
+  };
+  for (const Case& c : cases) {
+    const auto setting = FrequencyForSliderPosition(c.position);
+    ASSERT_TRUE(setting) << c.position;
+    EXPECT_EQ(setting->frequency, c.frequency) << c.position;
+    EXPECT_EQ(setting->text, c.text) << c.position;
+    EXPECT_EQ(setting->largeChange, c.largeChange) << c.position;
+    EXPECT_EQ(setting->smallChange, c.largeChange == 1000 ? 100 : 1) << c.position;
+    EXPECT_EQ(ExceedsDisplayLimit(setting->frequency), c.warning) << c.position;
+  }
+  EXPECT_FALSE(FrequencyForSliderPosition(20001));
+}
+
+// --- The generator strip of the window ---
+
+namespace {
+
+// Picks a band from the open list with the mouse, as a user does.
+void ChooseBand(TForm1& window, int band) {
+  QComboBox* list = window.ComboBox8;
+  list->showPopup();
+  QAbstractItemView* view = list->view();
+  const QRect item = view->visualRect(view->model()->index(band, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+  ASSERT_EQ(list->currentIndex(), band);
+}
+
+// Clicks a part of a slider (an arrow, or the trough on one side of the handle).
+void ClickScrollBar(TScrollBar* bar, QStyle::SubControl part) {
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.orientation = Qt::Horizontal;
+  option.state |= QStyle::State_Horizontal;
+  option.minimum = bar->minimum();
+  option.maximum = bar->maximum();
+  option.sliderPosition = bar->sliderPosition();
+  option.sliderValue = bar->value();
+  option.singleStep = bar->singleStep();
+  option.pageStep = bar->pageStep();
+  const QRect area = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+  ASSERT_TRUE(area.isValid()) << part;
+  QTest::mouseClick(bar, Qt::LeftButton, {}, area.center());
+}
+
+struct StripState {
+  int min, max, position;
+  int32_t frequency;
+  QString text;
+  bool warning;
+};
+
+void ExpectStrip(const TForm1& window, const StripState& expected, const char* context) {
+  EXPECT_EQ(window.ScrollBar5->Min(), expected.min) << context;
+  EXPECT_EQ(window.ScrollBar5->Max(), expected.max) << context;
+  EXPECT_EQ(window.ScrollBar5->Position(), expected.position) << context;
+  EXPECT_EQ(window.generatorFrequency, expected.frequency) << context;
+  EXPECT_EQ(window.Edit14->text(), expected.text) << context;
+  EXPECT_EQ(!window.Panel14->isHidden(), expected.warning) << context;
+}
+
+}  // namespace
+
+TEST(GeneratorStrip, StartUpValues) {
+  TForm1 window;
+  const ScopeState& state = window.State();
+  EXPECT_EQ(window.Panel13->pos(), QPoint(0, window.ClientHeight() / 2 + 235));
+  ExpectStrip(window, {100, 1000, 100, 100, QStringLiteral(" 100 Hz"), false}, "start");
+  EXPECT_EQ(window.ScrollBar5->LargeChange(), 10);
+  EXPECT_EQ(window.ScrollBar5->SmallChange(), 1);
+  EXPECT_EQ(window.ComboBox8->currentText(), QStringLiteral("100 Hz až 1 kHz"));
+  EXPECT_EQ(window.ScrollBar4->Min(), 0);
+  EXPECT_EQ(window.ScrollBar4->Max(), 32767);
+  EXPECT_EQ(window.ScrollBar4->Position(), 10000);
+  EXPECT_EQ(state.generatorAmplitude, 10000);
+  EXPECT_EQ(window.Edit13->text(), QStringLiteral("amplituda (číslo) = 10000"));
+  EXPECT_EQ(state.ulFrequency, 40.0);
+  EXPECT_EQ(state.urFrequency, 40.0);
+  EXPECT_EQ(state.frequencyFromGenerator, 1);
+  EXPECT_EQ(state.autoTimeBase, 1);
+}
+
+TEST(GeneratorStrip, EveryBandChangeKeepsTheRangeValid) {
+  const StripState bands[] = {
+      {20, 100, 50, 50, QStringLiteral(" 50 Hz"), false},
+      {100, 1000, 1000, 1000, QStringLiteral(" 1.0 kHz"), false},
+      {1000, 20000, 4000, 4000, QStringLiteral(" 4.0 kHz"), true},
+      {10, 20000, 100, 100, QStringLiteral(" 100 Hz"), false},
+  };
+  for (int from = -1; from < kFrequencyBandCount; ++from) {
+    for (int to = 0; to < kFrequencyBandCount; ++to) {
+      TForm1 window;  // from -1: the start-up range 100..1000
+      if (from >= 0) ChooseBand(window, from);
+      // A user's move first, so that every band's position is a real move.
+      QTest::keyClick(window.ScrollBar5, Qt::Key_Right);
+      ChooseBand(window, to);
+      const std::string context = std::to_string(from) + " -> " + std::to_string(to);
+      ExpectStrip(window, bands[to], context.c_str());
+    }
+  }
+}
+
+TEST(GeneratorStrip, ChoosingTheBandTheSliderAlreadyShowsChangesNothing) {
+  TForm1 window;
+  ChooseBand(window, 1);  // 100..1000, now at 1000
+  window.Edit14->setText(QStringLiteral("untouched"));
+  ChooseBand(window, 1);
+  EXPECT_EQ(window.Edit14->text(), QStringLiteral("untouched"));
+  EXPECT_EQ(window.generatorFrequency, 1000);
+}
+
+TEST(GeneratorStrip, SettingTheBandFromTheProgramDoesNotMoveTheSlider) {
+  TForm1 window;
+  window.ComboBox8->setCurrentIndex(2);
+  ExpectStrip(window, {100, 1000, 100, 100, QStringLiteral(" 100 Hz"), false}, "program");
+}
+
+TEST(GeneratorStrip, SliderSetsFrequencyAndAmplitude) {
+  struct Case {
+    int band;  // -1: as started
+    QStyle::SubControl part;
+    int32_t frequency;
+    const char* text;
+    bool warning;
+  };
+  const Case cases[] = {
+      {-1, QStyle::SC_ScrollBarAddLine, 101, " 101 Hz", false},
+      {-1, QStyle::SC_ScrollBarAddPage, 110, " 110 Hz", false},  // the start-up's large step
+      {0, QStyle::SC_ScrollBarSubLine, 49, " 49 Hz", false},
+      {2, QStyle::SC_ScrollBarAddLine, 4100, " 4.1 kHz", true},
+      {2, QStyle::SC_ScrollBarSubPage, 3000, " 3.0 kHz", true},
+      // Band 3 keeps the position at 100: no handler ran, the start-up's large step holds.
+      {3, QStyle::SC_ScrollBarSubPage, 90, " 90 Hz", false},
+  };
+  for (const Case& c : cases) {
+    TForm1 window;
+    window.show();
+    if (c.band >= 0) ChooseBand(window, c.band);
+    ClickScrollBar(window.ScrollBar5, c.part);
+    EXPECT_EQ(window.generatorFrequency, c.frequency) << c.text;
+    EXPECT_EQ(window.Edit14->text(), QString::fromUtf8(c.text));
+    EXPECT_EQ(!window.Panel14->isHidden(), c.warning) << c.text;
+  }
+
+  TForm1 window;
+  window.show();
+  ClickScrollBar(window.ScrollBar4, QStyle::SC_ScrollBarAddPage);
+  EXPECT_EQ(window.State().generatorAmplitude, 10010);
+  EXPECT_EQ(window.Edit13->text(), QStringLiteral("amplituda (číslo) = 10010"));
+  QTest::keyClick(window.ScrollBar4, Qt::Key_Home);
+  EXPECT_EQ(window.State().generatorAmplitude, 0);
+  EXPECT_EQ(window.Edit13->text(), QStringLiteral("amplituda (číslo) = 0"));
+}
+
+TEST(GeneratorStrip, TypingIntoTheReadoutsChangesNothing) {
+  TForm1 window;
+  QTest::keyClicks(window.Edit14, "5000");
+  QTest::keyClicks(window.Edit13, "1");
+  EXPECT_EQ(window.generatorFrequency, 100);
+  EXPECT_EQ(window.State().generatorAmplitude, 10000);
+}
+
+TEST(GeneratorStrip, MaximumBelowMinimumIsRefused) {
+  TForm1 window;
+  try {
+    window.ScrollBar5->SetMax(50);
+    FAIL() << "no error";
+  } catch (const EScrollBarRange& error) {
+    EXPECT_STREQ(error.what(), "Scrollbar property out of range");
+  }
+  EXPECT_THROW(window.ScrollBar5->SetMin(2000), EScrollBarRange);
+  ExpectStrip(window, {100, 1000, 100, 100, QStringLiteral(" 100 Hz"), false}, "refused");
+}
