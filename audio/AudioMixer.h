@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "mixer/Mixer.h"

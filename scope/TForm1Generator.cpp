@@ -7,6 +7,7 @@
 
 #include "GeneratorSlider.h"
 #include "ListItems.h"
+#include "StreamLaunch.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
 #include "ToneSynthesis.h"
@@ -24,10 +25,8 @@ int32_t BlocksFilled(const TAudioOut& out) {
 int32_t OutputFrameRate(const TAudioOut& out) {
   return out.FrameRate();
 }
-// A stream that cannot start now (the input is still recording its last run) refuses at
-// once; one more attempt covers a transient refusal, then the program carries on.
 void LaunchInput(TAudioIn*& stream) {
-  if (stream && !stream->Launch(&stream)) stream->Launch(&stream);
+  LaunchWithRetry(stream);
 }
 #else
 // Built without the stream unit: there is no stream to ask or to start.

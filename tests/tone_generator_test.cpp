@@ -18,6 +18,7 @@
 
 #include "GeneratorSlider.h"
 #include "ListItems.h"
+#include "StreamLaunch.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
 #include "ToneSynthesis.h"
@@ -158,6 +159,38 @@ TEST(FrequencySlider, PositionGivesFrequencyReadoutStepsAndWarning) {
     EXPECT_EQ(ExceedsDisplayLimit(setting->frequency), c.warning) << c.position;
   }
   EXPECT_FALSE(FrequencyForSliderPosition(20001));
+}
+
+namespace {
+
+// A stream that refuses a given number of launches, and records the field it was given.
+struct StubStream {
+  int refusals = 0;
+  int launches = 0;
+  StubStream** lastField = nullptr;
+  bool Launch(StubStream** field) {
+    ++launches;
+    lastField = field;
+    return launches > refusals;
+  }
+};
+
+}  // namespace
+
+TEST(StreamLaunch, TriesOnceMoreAfterARefusalAndNeverMore) {
+  struct Case {
+    int refusals;
+    int launches;
+  };
+  for (const Case c : {Case{0, 1}, Case{1, 2}, Case{5, 2}}) {
+    StubStream stream{c.refusals};
+    StubStream* field = &stream;
+    LaunchWithRetry(field);
+    EXPECT_EQ(stream.launches, c.launches) << c.refusals;
+    EXPECT_EQ(stream.lastField, &field);
+  }
+  StubStream* none = nullptr;
+  LaunchWithRetry(none);  // no component: nothing to start, no crash
 }
 
 // --- The generator strip of the window ---
