@@ -79,12 +79,8 @@ void TForm1::SetUpGenerator() {
 }
 
 bool TForm1::AudioOut1FillBuffer(void* Buffer, int32_t& Size) {
-  const int32_t sampleCount = Size / 2;
-  // The index of the block's first sample since the stream opened; 64 bits, since the
-  // 32-bit product overflows after about 13.5 hours of playing.
-  const int64_t firstSample = int64_t{sampleCount} * BlocksFilled(*AudioOut1);
-  SynthesizeToneBlock(static_cast<unsigned char*>(Buffer), sampleCount, firstSample,
-                      OutputFrameRate(*AudioOut1), generatorFrequency, state.generatorAmplitude);
+  FillToneBlock(static_cast<unsigned char*>(Buffer), Size, BlocksFilled(*AudioOut1),
+                OutputFrameRate(*AudioOut1), generatorFrequency, state.generatorAmplitude);
   return true;
 }
 

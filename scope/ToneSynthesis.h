@@ -13,5 +13,7 @@
 void SynthesizeToneBlock(unsigned char* block, int32_t sampleCount, int64_t firstSample,
                          int32_t frameRate, int32_t frequency, int32_t amplitude);
 
-// The value of one sample of the tone, as SynthesizeToneBlock writes it.
-int16_t ToneSample(int64_t sampleIndex, int32_t frameRate, int32_t frequency, int32_t amplitude);
+// Fills an output block of `sizeBytes` bytes (Size div 2 samples) that follows
+// `blocksFilled` blocks of the same size since the stream opened.
+void FillToneBlock(unsigned char* block, int32_t sizeBytes, int32_t blocksFilled, int32_t frameRate,
+                   int32_t frequency, int32_t amplitude);

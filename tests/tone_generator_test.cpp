@@ -70,14 +70,39 @@ TEST(ToneBlock, FollowsTheSineOfTheAbsoluteSampleIndex) {
   }
 }
 
-TEST(ToneBlock, FirstBlockStartsAtPhaseZeroAndTheSecondContinuesIt) {
+// The samples of the output block that follows `blocksFilled` blocks of `sizeBytes`.
+std::vector<int16_t> Block(int32_t blocksFilled, int32_t sizeBytes = 2 * kBlockSamples) {
+  std::vector<unsigned char> bytes(2 * kBlockSamples);
+  FillToneBlock(bytes.data(), sizeBytes, blocksFilled, kRate, 100, 10000);
+  std::vector<int16_t> samples(sizeBytes / 2);
+  for (size_t k = 0; k < samples.size(); ++k)
+    samples[k] = static_cast<int16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+  return samples;
+}
+
+TEST(ToneBlock, BlocksFollowEachOtherWithoutAJump) {
   const auto whole = Synthesize(0, 2 * kBlockSamples, 100, 10000);
-  const auto first = Synthesize(0, kBlockSamples, 100, 10000);
-  const auto second = Synthesize(kBlockSamples, kBlockSamples, 100, 10000);
-  EXPECT_EQ(first[0], 0);
-  EXPECT_GT(first[1], 0);  // rising from phase 0
+  const auto first = Block(0);
+  const auto second = Block(1);
+  EXPECT_EQ(first[0], 0);  // phase 0, rising
+  EXPECT_GT(first[1], 0);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), whole.begin()));
   EXPECT_TRUE(std::equal(second.begin(), second.end(), whole.begin() + kBlockSamples));
+
+  // After 195226 blocks the first sample's index no longer fits in 32 bits.
+  for (const int32_t blocks : {195225, 195226, 195227}) {
+    const int64_t firstSample = int64_t{blocks} * kBlockSamples;
+    const auto block = Block(blocks);
+    EXPECT_EQ(block, Synthesize(firstSample, kBlockSamples, 100, 10000)) << blocks;
+  }
+}
+
+TEST(ToneBlock, ShortBlockIsCountedInItsOwnSamples) {
+  // A block of 1000 bytes (or 1001: half a sample is not written) holds 500 samples, and
+  // the one after three such blocks starts at sample 1500.
+  for (const int32_t size : {1000, 1001}) {
+    EXPECT_EQ(Block(3, size), Synthesize(1500, 500, 100, 10000)) << size;
+  }
 }
 
 TEST(ToneBlock, StaysContinuousAcrossTheThirtyTwoBitSampleIndex) {
