@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "mixer/Mixer.h"
+#include "Mixer.h"
 
 class TAudioMixer;
 
