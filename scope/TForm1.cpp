@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "ApplicationIdle.h"
+#include "AudioMixer.h"
 #include "ScreenWidget.h"
 
 TForm1* Form1 = nullptr;
@@ -29,6 +30,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Canvas_ = std::make_unique<Canvas>(screen->image());
   CreateMenu();
   CreateControls();
+  AudioMixer1 = new TAudioMixer(this);
   ConnectGenerator();
   FormCreate(this);
 }

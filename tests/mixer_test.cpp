@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "AudioMixer.h"
+#include "TForm1.h"
 
 namespace {
 
@@ -163,6 +165,20 @@ TEST_F(MixerTest, DispatchersCallTheAssignedEventsOnly) {
   mixer.DoMixerControlChange(4, 5, 0xFFFFFFFFu);
   mixer.DoMixerLineChange(6, 7);
   EXPECT_EQ(calls, (std::vector<std::string>{"control 4 5 4294967295", "line 6 7"}));
+}
+
+TEST_F(MixerTest, TheWindowOwnsOneClosedMixer) {
+  setMixerDeviceCountOverride(0);  // a machine without mixers: the window still opens
+  QPointer<TAudioMixer> mixer;
+  {
+    TForm1 window;
+    mixer = window.AudioMixer1;
+    ASSERT_TRUE(mixer);
+    EXPECT_EQ(mixer->parent(), &window);
+    EXPECT_EQ(mixer->MixerID(), 0u);
+    EXPECT_FALSE(mixer->IsOpen());
+  }
+  EXPECT_FALSE(mixer);  // destroyed with the window
 }
 
 TEST(MixerService, CountsTheSoundCardEntries) {
