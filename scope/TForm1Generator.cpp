@@ -5,41 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "AudioIO.h"
 #include "GeneratorSlider.h"
 #include "ListItems.h"
 #include "StreamLaunch.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
 #include "ToneSynthesis.h"
-
-#if __has_include("AudioIO.h")
-#include "AudioIO.h"
-#endif
-
-namespace {
-
-#if __has_include("AudioIO.h")
-int32_t BlocksFilled(const TAudioOut& out) {
-  return out.FilledCount();
-}
-int32_t OutputFrameRate(const TAudioOut& out) {
-  return out.FrameRate();
-}
-void LaunchInput(TAudioIn*& stream) {
-  LaunchWithRetry(stream);
-}
-#else
-// Built without the stream unit: there is no stream to ask or to start.
-int32_t BlocksFilled(const TAudioOut&) {
-  return 0;
-}
-int32_t OutputFrameRate(const TAudioOut&) {
-  return 44100;
-}
-void LaunchInput(TAudioIn*&) {}
-#endif
-
-}  // namespace
 
 void TForm1::ConnectGenerator() {
   ScrollBar4->OnChange = [this](QObject* sender) { ScrollBar4Change(sender); };
@@ -79,8 +51,8 @@ void TForm1::SetUpGenerator() {
 }
 
 bool TForm1::AudioOut1FillBuffer(void* Buffer, int32_t& Size) {
-  FillToneBlock(static_cast<unsigned char*>(Buffer), Size, BlocksFilled(*AudioOut1),
-                OutputFrameRate(*AudioOut1), generatorFrequency, state.generatorAmplitude);
+  FillToneBlock(static_cast<unsigned char*>(Buffer), Size, AudioOut1->FilledCount(),
+                AudioOut1->FrameRate(), generatorFrequency, state.generatorAmplitude);
   return true;
 }
 
@@ -100,7 +72,7 @@ void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
     ScrollBar5->SetSmallChange(setting->smallChange);
   }
   Panel14->setVisible(ExceedsDisplayLimit(generatorFrequency));
-  LaunchInput(AudioIn1);
+  LaunchWithRetry(AudioIn1);
 }
 
 void TForm1::ComboBox8Click(QObject* /*Sender*/) {

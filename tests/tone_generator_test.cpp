@@ -16,12 +16,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "AudioIO.h"
 #include "GeneratorSlider.h"
 #include "ListItems.h"
 #include "StreamLaunch.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
 #include "ToneSynthesis.h"
+#include "WaveTestSupport.h"
 
 namespace {
 
@@ -344,4 +346,54 @@ TEST(GeneratorStrip, MaximumBelowMinimumIsRefused) {
   EXPECT_THROW(window.ScrollBar5->SetMax(50), EScrollBarRange);
   EXPECT_THROW(window.ScrollBar5->SetMin(2000), EScrollBarRange);
   ExpectStrip(window, {100, 1000, 100, 100, QStringLiteral(" 100 Hz"), false}, "refused");
+}
+
+// The window's streams on the simulated card, configured as the window's form does.
+class GeneratorStreams : public SimulatedCardTest {
+ protected:
+  GeneratorStreams() {
+    delete window.AudioOut1;
+    window.AudioOut1 = new TAudioOut(&window);
+    window.AudioOut1->SetBufferSize(2 * kBlockSamples);
+    window.AudioOut1->SetFrameRate(kRate);
+    window.AudioOut1->OnFillBuffer = [this](void* buffer, int32_t& size) {
+      return window.AudioOut1FillBuffer(buffer, size);
+    };
+    delete window.AudioIn1;
+    window.AudioIn1 = new TAudioIn(&window);
+    window.AudioIn1->SetBufferSize(44100);
+    window.AudioIn1->SetFrameRate(kRate);
+    window.AudioIn1->SetStereo(true);
+  }
+  std::vector<int16_t> RingBlock(int index) const {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(window.AudioOut1->Buffer(index));
+    std::vector<int16_t> samples(kBlockSamples);
+    for (int k = 0; k < kBlockSamples; ++k)
+      samples[k] = static_cast<int16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+    return samples;
+  }
+
+  TForm1 window;
+};
+
+TEST_F(GeneratorStreams, OutputPlaysTheToneBlockAfterBlock) {
+  ASSERT_TRUE(window.AudioOut1->Launch(&window.AudioOut1));
+  ASSERT_EQ(window.AudioOut1->FilledCount(), 4);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(RingBlock(i), Synthesize(int64_t{i} * kBlockSamples, kBlockSamples, 100, 10000));
+
+  // A new frequency is heard from the next block filled, at the phase of its index.
+  window.ScrollBar5->SetPosition(440);
+  run(0.3);
+  ASSERT_EQ(window.AudioOut1->FilledCount(), 5);
+  EXPECT_EQ(RingBlock(0), Synthesize(4 * kBlockSamples, kBlockSamples, 440, 10000));
+}
+
+TEST_F(GeneratorStreams, FrequencyChangeStartsTheInputOnlyWhenItIsClosed) {
+  ASSERT_FALSE(window.AudioIn1->DeviceOpen());
+  window.ScrollBar5->SetPosition(500);
+  EXPECT_TRUE(window.AudioIn1->DeviceOpen());
+  window.ScrollBar5->SetPosition(600);  // recording: both launches are refused harmlessly
+  EXPECT_TRUE(window.AudioIn1->DeviceOpen());
+  EXPECT_EQ(window.generatorFrequency, 600);
 }
