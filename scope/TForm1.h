@@ -162,6 +162,7 @@ class TForm1 : public QMainWindow {
  private:
   void CreateControls();  // TForm1Layout.cpp
   void CreateMenu();      // TForm1Layout.cpp
+  void ConnectCommands();  // TForm1Commands.cpp: the commands to their widgets and menu items
   void InstallIdleHandler();
 
   std::unique_ptr<ScopeState> stateStorage = std::make_unique<ScopeState>();
