@@ -229,6 +229,35 @@ void TForm1::CreateControls() {
   for (QWidget* control : std::initializer_list<QWidget*>{Edit13, Edit14}) {
     setStandardColours(control);
   }
+
+  // Every control carries its name, so that it can be found by it.
+  const std::pair<QWidget*, const char*> names[] = {{ComboBox4, "ComboBox4"},
+                                                    {RadioButton1, "RadioButton1"},
+                                                    {RadioButton2, "RadioButton2"},
+                                                    {Edit4, "Edit4"},
+                                                    {ComboBox2, "ComboBox2"},
+                                                    {Edit12, "Edit12"},
+                                                    {Edit1, "Edit1"},
+                                                    {ComboBox3, "ComboBox3"},
+                                                    {Edit8, "Edit8"},
+                                                    {ComboBox1, "ComboBox1"},
+                                                    {Edit17, "Edit17"},
+                                                    {Button2, "Button2"},
+                                                    {Edit18, "Edit18"},
+                                                    {Edit19, "Edit19"},
+                                                    {Edit2, "Edit2"},
+                                                    {Edit5, "Edit5"},
+                                                    {Panel2, "Panel2"},
+                                                    {Panel14, "Panel14"},
+                                                    {Panel3, "Panel3"},
+                                                    {Edit11, "Edit11"},
+                                                    {Panel13, "Panel13"},
+                                                    {Edit13, "Edit13"},
+                                                    {ScrollBar4, "ScrollBar4"},
+                                                    {ScrollBar5, "ScrollBar5"},
+                                                    {Edit14, "Edit14"},
+                                                    {ComboBox8, "ComboBox8"}};
+  for (const auto& [control, name] : names) control->setObjectName(QLatin1String(name));
 }
 
 void TForm1::CreateMenu() {
@@ -237,24 +266,28 @@ void TForm1::CreateMenu() {
   // face keeps all twelve titles in one row of the 800-pixel window.
   setStandardColours(bar);
   bar->setFont(controlFont(12, false));
-  auto heading = [bar](const char* caption, bool enabled) {
-    QAction* action = bar->addAction(QString::fromUtf8(caption));
+  // A disabled entry stays so for the whole run: nothing enables it.
+  auto entry = [](QAction* action, const char* name, bool enabled) {
+    action->setObjectName(QLatin1String(name));
     action->setEnabled(enabled);
     return action;
   };
-  spoutn1 = heading("   spouštění", true);
-  test2 = heading("test", false);
+  auto heading = [bar, &entry](const char* name, const char* caption, bool enabled) {
+    return entry(bar->addAction(QString::fromUtf8(caption)), name, enabled);
+  };
+  spoutn1 = heading("spoutn1", "   spouštění", true);
+  test2 = heading("test2", "test", false);
   volbazobrazen1 = bar->addMenu(QStringLiteral("  volba zobrazení"));
-  dosebe1 = volbazobrazen1->addAction(QStringLiteral("do sebe"));
-  nadsebou1 = volbazobrazen1->addAction(QStringLiteral("nad sebou"));
-  nadsebou1->setEnabled(false);
-  file1 = heading("mazání", true);
-  mickanl1 = heading("napětí UL", true);
-  volbarozsahu1 = heading("volba rozsahu", true);
-  frekvence1 = heading(" frekvence", true);
-  naptR1 = heading("napětí UR", true);
-  volbarozsahu2 = heading("volba rozsahu", true);
-  frekvence2 = heading(" frekvence", true);
-  asovzkladna1 = heading(" časová &osa", true);
-  mixer1 = heading("mixážní pult", false);
+  volbazobrazen1->setObjectName(QStringLiteral("volbazobrazen1"));
+  dosebe1 = entry(volbazobrazen1->addAction(QStringLiteral("do sebe")), "dosebe1", true);
+  nadsebou1 = entry(volbazobrazen1->addAction(QStringLiteral("nad sebou")), "nadsebou1", false);
+  file1 = heading("file1", "mazání", true);
+  mickanl1 = heading("mickanl1", "napětí UL", true);
+  volbarozsahu1 = heading("volbarozsahu1", "volba rozsahu", true);
+  frekvence1 = heading("frekvence1", " frekvence", true);
+  naptR1 = heading("naptR1", "napětí UR", true);
+  volbarozsahu2 = heading("volbarozsahu2", "volba rozsahu", true);
+  frekvence2 = heading("frekvence2", " frekvence", true);
+  asovzkladna1 = heading("asovzkladna1", " časová &osa", true);
+  mixer1 = heading("mixer1", "mixážní pult", false);
 }
