@@ -15,20 +15,16 @@
 
 namespace {
 
-// A radio button runs its command when the user's click checks it; the sibling of the pair
-// is unchecked as radio buttons are. A click on the button already checked leaves it so and
-// runs nothing.
-void connectRadioClick(TForm1* form, QRadioButton* button, QRadioButton* sibling,
-                       void (TForm1::*command)(QObject*)) {
-  QObject::connect(button, &QAbstractButton::clicked, form,
-                   [form, button, sibling, command](bool checked) {
-                     if (!checked) {
-                       button->setChecked(true);
-                       return;
-                     }
-                     sibling->setChecked(false);
-                     (form->*command)(button);
-                   });
+// A radio button runs its command when the user's click checks it. A click on the button
+// already checked leaves it so and runs nothing.
+void connectRadioClick(TForm1* form, QRadioButton* button, void (TForm1::*command)(QObject*)) {
+  QObject::connect(button, &QAbstractButton::clicked, form, [form, button, command](bool checked) {
+    if (checked) {
+      (form->*command)(button);
+    } else {
+      button->setChecked(true);
+    }
+  });
 }
 
 // Only the user's choice from a list runs its command, never an index the program sets.
@@ -46,8 +42,8 @@ void placeAgainstCentre(TForm1* form, QWidget* caption, int offset) {
 
 void TForm1::ConnectCommands() {
   connectListChoice(this, ComboBox4, &TForm1::ComboBox4Click);
-  connectRadioClick(this, RadioButton1, RadioButton2, &TForm1::RadioButton1Click);
-  connectRadioClick(this, RadioButton2, RadioButton1, &TForm1::RadioButton2Click);
+  connectRadioClick(this, RadioButton1, &TForm1::RadioButton1Click);
+  connectRadioClick(this, RadioButton2, &TForm1::RadioButton2Click);
   connectListChoice(this, ComboBox2, &TForm1::ComboBox2Click);
   connectListChoice(this, ComboBox3, &TForm1::ComboBox3Click);
   // The time-base list reports a choice both as a change and as a click; both run the

@@ -112,9 +112,12 @@ QComboBox* makeList(QWidget* parent, Place place, const QFont& font,
   list->setEditable(editable);
   if (editable) {
     // What the user types stays in the field: it neither completes to an item nor becomes
-    // one, so it never selects anything.
+    // one, and neither Enter nor leaving the field selects the item of the same text, so
+    // typing never runs the list's command.
     list->setCompleter(nullptr);
     list->setInsertPolicy(QComboBox::NoInsert);
+    QObject::disconnect(list->lineEdit(), &QLineEdit::returnPressed, list, nullptr);
+    QObject::disconnect(list->lineEdit(), &QLineEdit::editingFinished, list, nullptr);
   }
   for (const char* item : items) list->addItem(QString::fromUtf8(item));
   list->setMaxVisibleItems(visibleRows);
