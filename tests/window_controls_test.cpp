@@ -26,12 +26,13 @@
 
 namespace {
 
-const QColor kTeal(0, 128, 128);
-const QColor kAqua(0, 255, 255);
-const QColor kYellow(255, 255, 0);
-const QColor kRed(255, 0, 0);
-const QColor kBlack(0, 0, 0);
-const QColor kWhite(255, 255, 255);
+// The standard colours of those names.
+const QColor kTeal(u"teal");
+const QColor kAqua(u"aqua");
+const QColor kYellow(u"yellow");
+const QColor kRed(u"red");
+const QColor kBlack(u"black");
+const QColor kWhite(u"white");
 
 QWidget* control(TForm1& form, const char* name) {
   auto* widget = form.findChild<QWidget*>(QLatin1String(name));
@@ -64,137 +65,47 @@ struct StartUpRow {
 
 // Start-up positions of the scale captions and the generator strip come from the client
 // height of 526: centre 263.
+constexpr bool kBold = true, kRegular = false, kShown = true, kHidden = false, kOn = true,
+               kOff = false;
+// clang-format off
 const StartUpRow kStartUp[] = {
-    {"ComboBox4", {0, 0, 82, 21}, "automaticky", "", {}, 11, false, true, true, Typing::Accepted},
-    {"RadioButton1",
-     {84, 2, 71, 19},
-     "periodické",
-     "provádí periodické zobrazování průběhu",
-     kWhite,
-     11,
-     false,
-     true,
-     true,
-     Typing::None},
-    {"RadioButton2",
-     {157, 2, 80, 19},
-     "jednorázové",
-     "provede po stisku levého tlačítka myši  VŽDY  jednorázové zobrazení",
-     kWhite,
-     11,
-     false,
-     true,
-     true,
-     Typing::None},
-    {"Edit4",
-     {237, 0, 56, 21},
-     "465 mA",
-     "velikost napětí v prvním měřicím kanálu",
-     kBlack,
-     11,
-     true,
-     true,
-     true,
-     Typing::ReadOnly},
-    {"ComboBox2",
-     {293, 0, 81, 21},
-     "automaticky",
-     "nastavení rozsahu na ose napětí",
-     kBlack,
-     11,
-     false,
-     true,
-     true,
-     Typing::None},
-    {"Edit12",
-     {374, 0, 62, 21},
-     "12760 Hz",
-     "frekvence napětí v prvním měřicím kanálu",
-     kBlack,
-     11,
-     true,
-     true,
-     true,
-     Typing::ReadOnly},
-    {"Edit1", {435, 0, 67, 21}, "532.2 mV", "", kBlack, 11, true, true, true, Typing::Accepted},
-    {"ComboBox3",
-     {502, 0, 81, 21},
-     "automaticky",
-     "",
-     kBlack,
-     11,
-     false,
-     true,
-     true,
+    {"ComboBox4", {0, 0, 82, 21}, "automaticky", "", {}, 11, kRegular, kShown, kOn,
      Typing::Accepted},
-    {"Edit8", {583, 0, 62, 21}, "12760 Hz", "", kBlack, 11, true, true, true, Typing::Accepted},
-    {"ComboBox1",
-     {644, 0, 83, 21},
-     " generátoru",
-     "nastavení časové osy",
-     {},
-     11,
-     false,
-     true,
-     true,
-     Typing::None},
-    {"Edit17",
-     {727, 0, 68, 21},
-     "          jas",
-     "nastavuje jas rastru",
-     kBlack,
-     11,
-     false,
-     true,
-     false,
-     Typing::ReadOnly},
-    {"Button2",
-     {730, 2, 61, 18},
-     "optimum",
-     "vytvoří nebo odstraní svítící rastr na obrazovce",
-     {},
-     11,
-     false,
-     true,
-     true,
-     Typing::None},
-    {"Edit18", {384, 29, 27, 15}, "+mV", "", kAqua, 11, true, true, true, Typing::Accepted},
-    {"Edit19", {384, 483, 27, 15}, "-mV", "", kAqua, 11, true, true, true, Typing::Accepted},
-    {"Edit2", {624, 265, 27, 15}, "mA", "", kYellow, 11, true, true, true, Typing::Accepted},
-    {"Edit5", {152, 265, 27, 15}, "mA", "", kYellow, 11, true, true, true, Typing::Accepted},
-    {"Panel2",
-     {76, 424, 417, 25},
-     "překročen nastavený rozsah - snižte měřenou veličinu",
-     "",
-     kWhite,
-     13,
-     true,
-     false,
-     true,
-     Typing::None},
-    {"Panel14",
-     {72, 172, 629, 21},
-     "překročena mez zobrazitelnosti - snižte frekvenci",
-     "",
-     kWhite,
-     13,
-     true,
-     false,
-     true,
-     Typing::None},
-    {"Panel3", {806, 0, 217, 22}, "", "", {}, 11, true, true, true, Typing::None},
-    {"Edit11", {4, 0, 209, 21}, "Edit11", "", {}, 11, true, true, true, Typing::Accepted},
-    {"Panel13",
-     {0, 498, 800, 29},
-     "< amplituda frekvence >",
-     "",
-     kWhite,
-     11,
-     true,
-     true,
-     true,
+    {"RadioButton1", {84, 2, 71, 19}, "periodické", "provádí periodické zobrazování průběhu",
+     kWhite, 11, kRegular, kShown, kOn, Typing::None},
+    {"RadioButton2", {157, 2, 80, 19}, "jednorázové",
+     "provede po stisku levého tlačítka myši  VŽDY  jednorázové zobrazení",
+     kWhite, 11, kRegular, kShown, kOn, Typing::None},
+    {"Edit4", {237, 0, 56, 21}, "465 mA", "velikost napětí v prvním měřicím kanálu",
+     kBlack, 11, kBold, kShown, kOn, Typing::ReadOnly},
+    {"ComboBox2", {293, 0, 81, 21}, "automaticky", "nastavení rozsahu na ose napětí",
+     kBlack, 11, kRegular, kShown, kOn, Typing::None},
+    {"Edit12", {374, 0, 62, 21}, "12760 Hz", "frekvence napětí v prvním měřicím kanálu",
+     kBlack, 11, kBold, kShown, kOn, Typing::ReadOnly},
+    {"Edit1", {435, 0, 67, 21}, "532.2 mV", "", kBlack, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"ComboBox3", {502, 0, 81, 21}, "automaticky", "", kBlack, 11, kRegular, kShown, kOn,
+     Typing::Accepted},
+    {"Edit8", {583, 0, 62, 21}, "12760 Hz", "", kBlack, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"ComboBox1", {644, 0, 83, 21}, " generátoru", "nastavení časové osy",
+     {}, 11, kRegular, kShown, kOn, Typing::None},
+    {"Edit17", {727, 0, 68, 21}, "          jas", "nastavuje jas rastru",
+     kBlack, 11, kRegular, kShown, kOff, Typing::ReadOnly},
+    {"Button2", {730, 2, 61, 18}, "optimum", "vytvoří nebo odstraní svítící rastr na obrazovce",
+     {}, 11, kRegular, kShown, kOn, Typing::None},
+    {"Edit18", {384, 29, 27, 15}, "+mV", "", kAqua, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"Edit19", {384, 483, 27, 15}, "-mV", "", kAqua, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"Edit2", {624, 265, 27, 15}, "mA", "", kYellow, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"Edit5", {152, 265, 27, 15}, "mA", "", kYellow, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"Panel2", {76, 424, 417, 25}, "překročen nastavený rozsah - snižte měřenou veličinu", "",
+     kWhite, 13, kBold, kHidden, kOn, Typing::None},
+    {"Panel14", {72, 172, 629, 21}, "překročena mez zobrazitelnosti - snižte frekvenci", "",
+     kWhite, 13, kBold, kHidden, kOn, Typing::None},
+    {"Panel3", {806, 0, 217, 22}, "", "", {}, 11, kBold, kShown, kOn, Typing::None},
+    {"Edit11", {4, 0, 209, 21}, "Edit11", "", {}, 11, kBold, kShown, kOn, Typing::Accepted},
+    {"Panel13", {0, 498, 800, 29}, "< amplituda frekvence >", "", kWhite, 11, kBold, kShown, kOn,
      Typing::None},
 };
+// clang-format on
 
 TEST(WindowControls, StartUpStateOfEveryControl) {
   TForm1 form;
@@ -301,18 +212,22 @@ int textRoomOf(QLineEdit* edit) {
 
 TEST(WindowControls, TextsFitTheirFields) {
   TForm1 form;
-  // The readouts' widest texts as the measurement writes them, and the start-up texts.
+  // The start-up texts and the widest texts the measurement and the ranges write.
+  const std::vector<const char*> levels = {"465 mA", "532.2 mV", "99.9 mV", " 999 mV", "2.18 V"};
+  const std::vector<const char*> frequencies = {"12760 Hz", "    50 Hz", " 2500 Hz", "  f > fmax"};
+  const std::vector<const char*> captions = {"+mV", "-mV", "+ V", "- V", "mA"};
   const struct {
     QLineEdit* edit;
-    const char* widest;
-  } readouts[] = {{form.Edit4, "465 mA"},   {form.Edit12, "12760 Hz"}, {form.Edit1, "532.2 mV"},
-                  {form.Edit8, "12760 Hz"}, {form.Edit18, "+mV"},      {form.Edit19, "-mV"},
-                  {form.Edit2, "mA"},       {form.Edit5, "mA"}};
-  for (const auto& readout : readouts) {
-    SCOPED_TRACE(readout.edit->objectName().toStdString());
-    EXPECT_LE(
-        QFontMetrics(readout.edit->font()).horizontalAdvance(QString::fromUtf8(readout.widest)),
-        textRoomOf(readout.edit));
+    const std::vector<const char*>& texts;
+  } boxes[] = {{form.Edit4, levels},      {form.Edit1, levels},    {form.Edit12, frequencies},
+               {form.Edit8, frequencies}, {form.Edit18, captions}, {form.Edit19, captions},
+               {form.Edit2, captions},    {form.Edit5, captions}};
+  for (const auto& box : boxes) {
+    for (const char* text : box.texts) {
+      SCOPED_TRACE(box.edit->objectName().toStdString() + " <- " + text);
+      EXPECT_LE(QFontMetrics(box.edit->font()).horizontalAdvance(QString::fromUtf8(text)),
+                textRoomOf(box.edit));
+    }
   }
   for (QRadioButton* button : {form.RadioButton1, form.RadioButton2}) {
     SCOPED_TRACE(button->text().toStdString());
