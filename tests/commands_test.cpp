@@ -254,21 +254,22 @@ TEST_F(Commands, EnterAnywhereRunsOptimum) {
     const char* where;
     QWidget* focus;
     Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
   } presses[] = {
-      {"readout", form.Edit1, Qt::Key_Return},
-      {"editable list", form.ComboBox3->lineEdit(), Qt::Key_Return},
-      {"trigger list", form.ComboBox4->lineEdit(), Qt::Key_Enter},
-      {"time-base list", form.ComboBox1, Qt::Key_Return},
-      {"radio button", form.RadioButton1, Qt::Key_Enter},
-      {"scale caption", form.Edit18, Qt::Key_Return},
-      {"optimum button", form.Button2, Qt::Key_Return},
+      {"readout", form.Edit1, Qt::Key_Return, {}},
+      {"editable list", form.ComboBox3->lineEdit(), Qt::Key_Return, {}},
+      {"trigger list", form.ComboBox4->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier},
+      {"time-base list", form.ComboBox1, Qt::Key_Return, {}},
+      {"radio button", form.RadioButton1, Qt::Key_Enter, Qt::KeypadModifier},
+      {"scale caption", form.Edit18, Qt::Key_Return, {}},
+      {"optimum button", form.Button2, Qt::Key_Return, {}},
   };
   for (const auto& press : presses) {
     SCOPED_TRACE(press.where);
     form.setGeometry(40, 30, 640, 400);
     state().sampleCount = 22050;
     press.focus->setFocus();
-    QTest::keyClick(press.focus, press.key);
+    QTest::keyClick(press.focus, press.key, press.modifiers);
     expectOptimumLayout(form);
   }
   // Enter in a list's field does not choose an item.
