@@ -81,12 +81,12 @@ void TForm1::RadioButton2Click(QObject* /*Sender*/) {
 }
 
 void TForm1::ComboBox2Click(QObject* /*Sender*/) {
-  state.ulAutoRange = ComboBox2->currentIndex() == 0 ? 1 : 0;
+  state.ulAutoRange = ComboBox2->currentIndex() == kRangeAutomaticItem ? 1 : 0;
 }
 
 void TForm1::ComboBox3Click(QObject* /*Sender*/) {
   // The off item counts as a fixed choice.
-  state.urAutoRange = ComboBox3->currentIndex() == 0 ? 1 : 0;
+  state.urAutoRange = ComboBox3->currentIndex() == kRangeAutomaticItem ? 1 : 0;
 }
 
 void TForm1::ComboBox1Click(QObject* /*Sender*/) {
