@@ -112,11 +112,10 @@ QComboBox* makeList(QWidget* parent, Place place, const QFont& font,
   list->setEditable(editable);
   if (editable) {
     // What the user types stays in the field: it neither completes to an item nor becomes
-    // one, and neither Enter nor leaving the field selects the item of the same text, so
-    // typing never runs the list's command.
+    // one, and leaving the field does not select the item of the same text, so typing never
+    // runs the list's command. (Enter in the field presses the window's default button.)
     list->setCompleter(nullptr);
     list->setInsertPolicy(QComboBox::NoInsert);
-    QObject::disconnect(list->lineEdit(), &QLineEdit::returnPressed, list, nullptr);
     QObject::disconnect(list->lineEdit(), &QLineEdit::editingFinished, list, nullptr);
   }
   for (const char* item : items) list->addItem(QString::fromUtf8(item));
@@ -282,6 +281,8 @@ void TForm1::CreateMenu() {
   test2 = heading("test2", "test", false);
   volbazobrazen1 = bar->addMenu(QStringLiteral("  volba zobrazení"));
   volbazobrazen1->setObjectName(QStringLiteral("volbazobrazen1"));
+  setStandardColours(volbazobrazen1);
+  volbazobrazen1->setFont(bar->font());
   dosebe1 = entry(volbazobrazen1->addAction(QStringLiteral("do sebe")), "dosebe1", true);
   nadsebou1 = entry(volbazobrazen1->addAction(QStringLiteral("nad sebou")), "nadsebou1", false);
   file1 = heading("file1", "mazání", true);
