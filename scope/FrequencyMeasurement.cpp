@@ -1,7 +1,7 @@
 #include "FrequencyMeasurement.h"
 
 #include <algorithm>
-#include <cmath>
+#include <type_traits>
 
 #include "RangeSelection.h"
 
@@ -38,6 +38,24 @@ bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t 
   return false;
 }
 
+// x / s + p - p / s equals (x + (s - 1) p) / s; evaluated in integers and truncated toward
+// zero it is exactly the truncation of the real-valued formula (whose floating-point
+// evaluation with s = 16 is exact as well: every term is a multiple of 1/16 far inside 53
+// bits). The integer form keeps the recursion's dependency chain short.
+template <typename Divisor>
+void FollowHalfWavesBy(const SampleArray& samples, SampleArray& smoothed, int from, int last,
+                       Divisor divisor, HalfWaveSign sign) {
+  if (from > last) return;
+  const int64_t s = divisor;
+  int64_t previous = smoothed[from - 1];  // carried in a register, not reloaded
+  for (int i = from; i <= last; ++i) {
+    const int32_t x = samples[i];
+    const bool outside = sign == HalfWaveSign::Positive ? x < 0 : x >= 0;
+    previous = outside ? 0 : (x + (s - 1) * previous) / divisor;
+    smoothed[i] = static_cast<int32_t>(previous);
+  }
+}
+
 }  // namespace
 
 bool FindFirstNegativeStartUR(ScopeState& state) {
@@ -52,17 +70,13 @@ bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& ch) {
 
 void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
                      int32_t smoothing, HalfWaveSign sign) {
-  const double s = smoothing;
   const int32_t last = std::min(count, kChannelLength - 1);
-  for (int i = start + 1; i <= last; ++i) {
-    const int32_t x = samples[i];
-    if (sign == HalfWaveSign::Positive ? x < 0 : x >= 0) {
-      smoothed[i] = 0;
-    } else {
-      // Exact in double: every term is a multiple of 1/16 well inside 53 bits.
-      const double p = smoothed[i - 1];
-      smoothed[i] = static_cast<int32_t>(std::trunc(x / s + p - p / s));
-    }
+  // The follower runs with 16 in every frame; a constant divisor becomes a shift.
+  if (smoothing == kSmoothingDivisor) {
+    FollowHalfWavesBy(samples, smoothed, start + 1, last,
+                      std::integral_constant<int64_t, kSmoothingDivisor>{}, sign);
+  } else {
+    FollowHalfWavesBy(samples, smoothed, start + 1, last, int64_t{std::max(smoothing, 1)}, sign);
   }
 }
 

@@ -1,0 +1,52 @@
+#include "Trace.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "FrequencyMeasurement.h"
+#include "Graticule.h"
+
+namespace {
+
+constexpr int kLastIndex = kChannelLength - 1;
+
+// Real-to-integer conversion that cannot overflow, whatever gains the ranges set.
+int ToPixel(double coordinate) {
+  constexpr double kFar = 1.0e9;  // far outside any image, well inside int
+  return static_cast<int>(std::clamp(coordinate, -kFar, kFar));
+}
+
+}  // namespace
+
+void FindTraceOffset(ScopeState& state) {
+  FollowHalfWaves(state.urSamples, state.urSmoothed, state.urStart, state.sampleCount,
+                  state.urSmoothing, HalfWaveSign::Negative);
+  state.traceOffset = kNoTriggerOffset;
+  // The search reads one entry ahead, at most entry kTriggerSearchLimit + 1.
+  for (int i = state.urStart + 1; i <= kTriggerSearchLimit; ++i) {
+    if (state.urSmoothed[i] == 0 && state.urSmoothed[i + 1] != 0) {
+      state.traceOffset = static_cast<uint16_t>(i - 1);
+      return;
+    }
+  }
+}
+
+void StorePreviousTrace(ScopeState& state) {
+  const int offset = state.traceOffset;
+  const int count = std::min(state.sampleCount, kLastIndex - offset);
+  if (count <= 0) return;
+  std::copy_n(state.ulSamples.begin() + offset + 1, count, state.ulPrevious.begin() + 1);
+  std::copy_n(state.urSamples.begin() + offset + 1, count, state.urPrevious.begin() + 1);
+}
+
+TraceMapping::TraceMapping(const ScopeState& state, int clientHeight)
+    : scaleX(state.traceScaleX),
+      gainX(state.ulGain),
+      scaleY(state.traceScaleY),
+      gainY(state.urGain),
+      centreY(clientHeight / 2.0) {}
+
+ScreenPoint TraceMapping::Map(int32_t u, int32_t v) const {
+  return {ToPixel(std::nearbyint(u * scaleX * gainX + kScreenCentreX)),
+          ToPixel(std::nearbyint(centreY + v * scaleY * gainY))};
+}
