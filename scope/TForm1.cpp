@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "ApplicationIdle.h"
+#include "AudioMixer.h"
 #include "ScreenWidget.h"
 
 TForm1* Form1 = nullptr;
@@ -29,6 +30,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Canvas_ = std::make_unique<Canvas>(screen->image());
   CreateMenu();
   CreateControls();
+  AudioMixer1 = new TAudioMixer(this);
+  ConnectGenerator();
   FormCreate(this);
 }
 
@@ -94,15 +97,7 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
   ComboBox3->setCurrentIndex(0);
   ComboBox4->setCurrentIndex(0);
 
-  centre = ClientHeight() / 2;
-  Panel13->move(0, centre + 235);
-
-  state.ulFrequency = state.urFrequency = 40.0;
-
-  if (ComboBox1->currentIndex() == 8) {
-    state.frequencyFromGenerator = 1;
-    state.autoTimeBase = 1;
-  }
+  SetUpGenerator();
 
   InstallIdleHandler();
 }

@@ -162,7 +162,10 @@ class TForm1 : public QMainWindow {
  private:
   void CreateControls();  // TForm1Layout.cpp
   void CreateMenu();      // TForm1Layout.cpp
+  void ConnectCommands();  // TForm1Commands.cpp: the commands to their widgets and menu items
   void InstallIdleHandler();
+  void ConnectGenerator();  // TForm1Generator.cpp: the generator strip's handlers
+  void SetUpGenerator();    // TForm1Generator.cpp: the generator's start-up values
 
   std::unique_ptr<ScopeState> stateStorage = std::make_unique<ScopeState>();
   ScopeState& state = *stateStorage;
