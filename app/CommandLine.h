@@ -4,24 +4,51 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
+
+enum class CardChoice { Auto, Simulated, PortAudio };
 
 struct ProgramOptions {
   bool headless = false;          // offscreen platform even where a display exists
   std::optional<double> seconds;  // close the window after this long
   QString screenshot;             // PNG of the whole window saved at exit
+
+  // The sound card.
+  CardChoice card = CardChoice::Auto;
+  bool listDevices = false;
+  QString inputDevice;   // PortAudio input device by name or index; empty: the default
+  QString outputDevice;  // likewise for the output
+  QString urSource;      // simulated card: what each input channel hears
+  QString ulSource;
+  QString inputFile;  // simulated card: a sound file on both input channels
+  bool virtualTime = false;
+
+  // Scripting.
+  bool report = false;          // one JSON line of readouts per captured block
+  QString analyzeFile;          // measure a recording offline, then exit
+  std::optional<int> timeBase;  // list items chosen after start-up, as a user would
+  std::optional<int> ulRange;
+  std::optional<int> urRange;
+  std::optional<int> generatorFrequency;  // slider positions set after start-up
+  std::optional<int> generatorAmplitude;
+  std::optional<uint32_t> mixerDevices;  // number of mixer devices the machine reports
 };
 
 struct ParsedCommandLine {
   ProgramOptions options;
-  bool exitNow = false;  // --help or --version has been answered
+  bool exitNow = false;  // --help or --version has been answered, or the line is wrong
   int exitCode = 0;
   QString output;  // text for stdout (help, version)
-  QString error;   // one-line error for stderr (with the usage line), exit code 2
+  QString error;   // one-line error and the usage line, for stderr (exit code 2)
 };
 
 // Parses arguments (the first is the program name). Needs no application object.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
+
+// The error a run reports for a value it can check only once it runs (a source text, a
+// slider position): one line naming the option, then the usage line.
+QString usageError(const QString& message);
 
 // True when there is no display to open a window on.
 bool noDisplayAvailable();

@@ -10,11 +10,14 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <algorithm>
 
 #include "ApplicationIdle.h"
+#include "AudioIO.h"
 #include "AudioMixer.h"
 #include "ScreenWidget.h"
+#include "StreamLaunch.h"
 
 TForm1* Form1 = nullptr;
 
@@ -30,12 +33,35 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Canvas_ = std::make_unique<Canvas>(screen->image());
   CreateMenu();
   CreateControls();
-  AudioMixer1 = new TAudioMixer(this);
+  CreateComponents();
+  ConnectCommands();
   ConnectGenerator();
   FormCreate(this);
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::CreateComponents() {
+  // The stream settings of the window's form: BufferSize is written before FrameRate and
+  // Stereo, as the form applies them.
+  AudioOut1 = new TAudioOut(this);
+  AudioOut1->SetBufferSize(22000);
+  AudioOut1->SetFrameRate(44100);
+  AudioOut1->OnStart = [this](QObject* sender) { AudioOut1Start(sender); };
+  AudioOut1->OnFillBuffer = [this](void* buffer, int32_t& size) {
+    return AudioOut1FillBuffer(buffer, size);
+  };
+
+  AudioIn1 = new TAudioIn(this);
+  AudioIn1->SetBufferSize(44100);
+  AudioIn1->SetFrameRate(44100);
+  AudioIn1->SetStereo(true);
+  AudioIn1->OnBufferFilled = [this](void* buffer, int32_t& size) {
+    return AudioIn1BufferFilled(buffer, size);
+  };
+
+  AudioMixer1 = new TAudioMixer(this);
+}
 
 int TForm1::ClientHeight() const {
   return screen->height();
@@ -82,6 +108,7 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
   state.ulDivisionValue = 10.0;
   state.ulGain = 1.0;
   state.periodicDisplay = 1;
+  DrawGrid();
 
   state.traceStride = 6;
   state.urSmoothing = 16;
@@ -99,6 +126,7 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
 
   SetUpGenerator();
 
+  LaunchWithRetry(AudioOut1);
   InstallIdleHandler();
 }
 
@@ -119,8 +147,24 @@ bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
 }
 
 void TForm1::MyIdleEvent(QObject* /*Sender*/, bool& Done) {
-  state.urStart = 1;
+  // While a recording run is still open both calls fail at once and change nothing; after
+  // the run has closed itself the first call starts the next one.
+  LaunchWithRetry(AudioIn1);
+  MeasureAndDisplay();
   Done = false;
+}
+
+void TForm1::MeasureAndDisplay() {
+  state.urStart = 1;
+  if (state.periodicDisplay == 1) {
+    DrawGrid();
+    DrawDisplay();
+  } else {
+    MeasureLevelUL();
+    MeasureFrequencyUL();
+    MeasureLevelUR();
+    MeasureFrequencyUR();
+  }
 }
 
 void TForm1::FormClose(QObject* /*Sender*/) {}
@@ -131,7 +175,10 @@ void TForm1::FormResize(QObject* /*Sender*/) {
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  FormResize(this);
+  // Qt also delivers resize events that only catch up on a size set while hidden (for
+  // example when the window is rendered for a screenshot); only a real change of size is
+  // a resize of the window.
+  if (event->size() != event->oldSize()) FormResize(this);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -63,6 +63,9 @@ class TForm1 : public QMainWindow {
   void FormResize(QObject* Sender);
   bool AudioIn1BufferFilled(void* Buffer, int32_t& Size);
   void MyIdleEvent(QObject* Sender, bool& Done);
+  // One pass of the acquisition cycle after the input's start attempt: in periodic display
+  // the grid and a display frame, in single-shot display the measurement alone.
+  void MeasureAndDisplay();
 
   // --- Measurement, ranges and time base ---
   void MeasureLevelUL();
@@ -160,9 +163,10 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CreateControls();  // TForm1Layout.cpp
-  void CreateMenu();      // TForm1Layout.cpp
-  void ConnectCommands();  // TForm1Commands.cpp: the commands to their widgets and menu items
+  void CreateControls();    // TForm1Layout.cpp
+  void CreateMenu();        // TForm1Layout.cpp
+  void CreateComponents();  // the stream and mixer components with the form's settings
+  void ConnectCommands();   // TForm1Commands.cpp: the commands to their widgets and menu items
   void InstallIdleHandler();
   void ConnectGenerator();  // TForm1Generator.cpp: the generator strip's handlers
   void SetUpGenerator();    // TForm1Generator.cpp: the generator's start-up values

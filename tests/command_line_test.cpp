@@ -69,7 +69,7 @@ TEST(Program, HeadlessRunSavesTheWindow) {
                 {"--headless", "--seconds", "0.5", "--screenshot", path});
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-  EXPECT_TRUE(QString::fromUtf8(program.readAllStandardOutput()).contains(path));
+  EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(path));
   const QImage shot(path);
   ASSERT_FALSE(shot.isNull());
   EXPECT_EQ(shot.width(), 800);

@@ -1,10 +1,6 @@
 // The commands of the control strip and the menu, driven through the real widgets as a user
 // would: list choices, radio-button clicks, typing, Enter, the menu and window resizes.
 
-// These tests need the constructor to connect the commands (ConnectCommands) and the
-// display pass (DrawDisplay) to be part of the program.
-#ifdef OSCILOSKOP_HAS_DISPLAY_PASS
-
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -287,5 +283,3 @@ TEST_F(Commands, OptimumRestoresTheWindowButNotTheGeneratorStrip) {
 }
 
 }  // namespace
-
-#endif  // OSCILOSKOP_HAS_DISPLAY_PASS
