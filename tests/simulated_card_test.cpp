@@ -336,4 +336,43 @@ TEST(SimulatedCardClock, RealClockRunsOnItsOwnTimer) {
   installWaveBackend(nullptr);
 }
 
+// On the real clock the input must hear every frame the output has played: reading the
+// clock once per service keeps the two directions at the same instant.
+TEST(SimulatedCardClock, RealClockLoopbackHearsEveryPlayedFrame) {
+  SimulatedCard card(SimulatedCard::ClockMode::Real);
+  installWaveBackend(&card);
+  NotificationLog outLog;
+  NotificationLog inLog;
+  const WAVEFORMATEX mono = pcmFormat(1, 16, 44100);
+  HWAVEOUT out = nullptr;
+  ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &mono, &outLog, 0, 0), MMSYSERR_NOERROR);
+  std::vector<int16_t> level(44100, 1000);  // one second of a steady 1000
+  WAVEHDR played{reinterpret_cast<char*>(level.data()), 88200, 0, 0, 0, 0, nullptr, 0};
+  waveOutPrepareHeader(out, &played, sizeof played);
+  waveOutWrite(out, &played, sizeof played);
+
+  HWAVEIN in = nullptr;
+  ASSERT_EQ(waveInOpen(&in, WAVE_MAPPER, &mono, &inLog, 0, 0), MMSYSERR_NOERROR);
+  std::vector<int16_t> heard(4410, -1);  // 0.1 s
+  WAVEHDR recorded{reinterpret_cast<char*>(heard.data()), 8820, 0, 0, 0, 0, nullptr, 0};
+  waveInPrepareHeader(in, &recorded, sizeof recorded);
+  waveInAddBuffer(in, &recorded, sizeof recorded);
+  waveInStart(in);
+  const double start = card.deviceTime();
+  while ((recorded.dwFlags & WHDR_DONE) == 0 && card.deviceTime() - start < 5) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+  }
+  ASSERT_EQ(recorded.dwFlags & WHDR_DONE, WHDR_DONE);
+  EXPECT_EQ(std::count(heard.begin(), heard.end(), 1000), 4410) << "no frame heard as silence";
+
+  waveInReset(in);
+  waveInUnprepareHeader(in, &recorded, sizeof recorded);
+  waveInClose(in);
+  waveOutReset(out);
+  waveOutUnprepareHeader(out, &played, sizeof played);
+  waveOutClose(out);
+  QCoreApplication::sendPostedEvents();
+  installWaveBackend(nullptr);
+}
+
 }  // namespace

@@ -77,10 +77,13 @@ void SimulatedCard::replug() {
 
 // A time that misses a frame boundary only by the rounding of summed steps counts as there.
 int64_t SimulatedCard::framesAt(uint32_t rate) const {
-  return static_cast<int64_t>(std::floor(deviceTime() * rate + 1e-6));
+  return static_cast<int64_t>(std::floor(servicedTime_ * rate + 1e-6));
 }
 
 void SimulatedCard::service() {
+  // One reading of the clock for both directions: the real clock moves on between two
+  // readings, and input read later than the output played would hear frames not played yet.
+  servicedTime_ = deviceTime();
   playUntil(framesAt(lineRate_));
   if (input_.isOpen()) recordUntil(framesAt(input_.format().nSamplesPerSec));
 }

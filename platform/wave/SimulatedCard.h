@@ -84,6 +84,7 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   // MMSYSERR_NODRIVER while unplugged, else a fault injected for this call (consumed).
   MMRESULT refusal(WaveCall call);
   MMRESULT refusalWhileUnplugged() const;
+  // Frames at `rate` up to the time of the latest service.
   int64_t framesAt(uint32_t rate) const;
 
   const ClockMode mode_;
@@ -93,7 +94,8 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
 
   WaveDeviceQueue input_{WaveDirection::In};
   WaveDeviceQueue output_{WaveDirection::Out};
-  int64_t inputFrame_ = 0;  // next input frame, at the input's rate
+  double servicedTime_ = 0;  // the clock's reading at the latest service
+  int64_t inputFrame_ = 0;   // next input frame, at the input's rate
   std::array<std::unique_ptr<SignalSource>, 2> sources_;
 
   std::vector<int16_t> line_;  // ring of the last kLineHistory output samples
