@@ -190,6 +190,8 @@ void TForm1::CreateControls() {
   Button2 = placed(new QPushButton(QStringLiteral("optimum"), client), {730, 2, 61, 18}, regular11);
   Button2->setToolTip(QStringLiteral("vytvoří nebo odstraní svítící rastr na obrazovce"));
   Button2->setDefault(true);
+  // The window opens with the default button focused, not the text field of the first list.
+  Button2->setFocus();
   setStandardColours(Button2);
 
   // Scale captions on the screen.
