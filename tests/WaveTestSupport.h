@@ -50,6 +50,12 @@ class NotificationLog : public QObject {
   };
   std::vector<Entry> entries;
 
+  int count(UINT message) const {
+    return static_cast<int>(
+        std::count_if(entries.begin(), entries.end(),
+                      [message](const Entry& e) { return e.message == message; }));
+  }
+
  protected:
   bool event(QEvent* e) override {
     if (e->type() != WaveMessageEvent::eventType()) return QObject::event(e);

@@ -18,6 +18,7 @@
 #include <numbers>
 #include <vector>
 
+#include "../WaveTestSupport.h"
 #include "AudioIO.h"
 #include "wave/PortAudioCard.h"
 
@@ -29,30 +30,6 @@ WAVEFORMATEX pcm16(uint16_t channels) {
   const uint16_t align = channels * 2;
   return {WAVE_FORMAT_PCM, channels, kRate, align * kRate, align, 16, 0};
 }
-
-// Collects the notifications the device posts.
-class WaveMessages : public QObject {
- public:
-  struct Message {
-    UINT message;
-    WAVEHDR* header;
-  };
-  std::vector<Message> received;
-
-  int count(UINT message) const {
-    return static_cast<int>(
-        std::count_if(received.begin(), received.end(),
-                      [message](const Message& m) { return m.message == message; }));
-  }
-
- protected:
-  bool event(QEvent* e) override {
-    if (e->type() != WaveMessageEvent::eventType()) return QObject::event(e);
-    const auto* message = static_cast<WaveMessageEvent*>(e);
-    received.push_back({message->message, message->header});
-    return true;
-  }
-};
 
 // A mono 16-bit sine, phase continuous from sample `first` on.
 std::vector<int16_t> sine(double frequency, double amplitude, std::size_t count,
@@ -222,7 +199,7 @@ TEST_F(PortAudioEndToEnd, WrittenBlocksComeBackFromTheMonitor) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.recorded().empty(); }, 3000))
       << "parec recorded nothing from the monitor";
 
-  WaveMessages messages;
+  NotificationLog messages;
   HWAVEOUT out = nullptr;
   const WAVEFORMATEX format = pcm16(1);
   ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &messages, 0, CALLBACK_WINDOW),
@@ -239,7 +216,7 @@ TEST_F(PortAudioEndToEnd, WrittenBlocksComeBackFromTheMonitor) {
       [&] { return !recorder.recorded().empty() && messages.count(MM_WOM_DONE) == 4; }, 5000))
       << messages.count(MM_WOM_DONE) << " of 4 blocks played";
   std::vector<WAVEHDR*> order;
-  for (const auto& m : messages.received)
+  for (const auto& m : messages.entries)
     if (m.message == MM_WOM_DONE) order.push_back(m.header);
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(order[i], &blocks[i]->header) << "block " << i << " out of order";
@@ -270,7 +247,7 @@ TEST_F(PortAudioEndToEnd, WrittenBlocksComeBackFromTheMonitor) {
 }
 
 TEST_F(PortAudioEndToEnd, InputKeepsTheDeviceContract) {
-  WaveMessages messages;
+  NotificationLog messages;
   HWAVEIN in = nullptr;
   WAVEFORMATEX wide = pcm16(2);
   wide.wBitsPerSample = 24;
@@ -314,14 +291,14 @@ TEST_F(PortAudioEndToEnd, InputKeepsTheDeviceContract) {
   EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
   QTest::qWait(20);
   std::vector<UINT> sequence;
-  for (const auto& m : messages.received) sequence.push_back(m.message);
+  for (const auto& m : messages.entries) sequence.push_back(m.message);
   EXPECT_EQ(sequence, (std::vector<UINT>{MM_WIM_OPEN, MM_WIM_DATA, MM_WIM_DATA, MM_WIM_CLOSE}));
-  EXPECT_EQ(messages.received[1].header, &blocks[0]->header);
-  EXPECT_EQ(messages.received[2].header, &blocks[1]->header);
+  EXPECT_EQ(messages.entries[1].header, &blocks[0]->header);
+  EXPECT_EQ(messages.entries[2].header, &blocks[1]->header);
 }
 
 TEST_F(PortAudioEndToEnd, PausedOutputHoldsItsBlocksUntilRestart) {
-  WaveMessages messages;
+  NotificationLog messages;
   HWAVEOUT out = nullptr;
   const WAVEFORMATEX format = pcm16(1);
   ASSERT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &messages, 0, CALLBACK_WINDOW),
@@ -347,7 +324,7 @@ TEST_F(PortAudioEndToEnd, PausedOutputHoldsItsBlocksUntilRestart) {
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
   QTest::qWait(20);
   EXPECT_EQ(messages.count(MM_WOM_DONE), 2);
-  EXPECT_EQ(messages.received.back().message, MM_WOM_CLOSE);
+  EXPECT_EQ(messages.entries.back().message, MM_WOM_CLOSE);
 }
 
 }  // namespace
