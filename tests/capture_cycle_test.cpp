@@ -1,0 +1,89 @@
+// The window's acquisition cycle on the simulated card: what reaches the capture buffer,
+// when the input closes and reopens, and that an unplugged card stops nothing for good.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "AudioIO.h"
+#include "TForm1.h"
+#include "WaveTestSupport.h"
+
+namespace {
+
+class CaptureCycle : public SimulatedCardTest {
+ protected:
+  CaptureCycle() {
+    // Slow sines whose phase differs from one quarter second, and one second, to the next.
+    std::string error;
+    card.setSource(0, parseSignalSource("sine:3.3:10000", error));
+    card.setSource(1, parseSignalSource("sine:5.5:5000:30", error));
+    form = std::make_unique<TForm1>();
+  }
+  ~CaptureCycle() override { form.reset(); }
+
+  // Moves the clock on in 5 ms steps with a pass of the event loop after each: device
+  // messages are dispatched and the idle cycle runs, as in the running program.
+  void live(double seconds) {
+    const double end = card.deviceTime() + seconds;
+    while (card.deviceTime() < end - 1e-9) {
+      card.advance(0.005);
+      QCoreApplication::processEvents();
+    }
+  }
+
+  std::vector<int32_t> captured(int count) const {
+    const auto& buffer = form->State().captureBuffer;
+    return {buffer.begin(), buffer.begin() + count};
+  }
+
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(CaptureCycle, BeforeTheFirstBlockTheCycleMeasuresZeros) {
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->State().sampleCount, 22100);
+  EXPECT_EQ(form->BlocksHandedOff(), 0);
+  EXPECT_EQ(form->Edit4->text(), " 0.0 mV");
+  EXPECT_EQ(form->Edit1->text(), " 0.0 mV");
+  EXPECT_TRUE(form->AudioIn1->DeviceOpen()) << "start-up starts the first recording";
+}
+
+TEST_F(CaptureCycle, ARunHandsOverItsFirstQuarterSecondFourTimesThenReopens) {
+  live(0.25);
+  ASSERT_EQ(form->BlocksHandedOff(), 1);
+  EXPECT_EQ(form->State().sampleCount, 22050);
+  const std::vector<int32_t> first = captured(22050);
+  EXPECT_NE(std::count(first.begin(), first.end(), 0), 22050);
+  EXPECT_TRUE(std::all_of(form->State().captureBuffer.begin() + 22050,
+                          form->State().captureBuffer.end(), [](int32_t v) { return v == 0; }));
+
+  // Blocks 2 to 4 of the run come back, but the stream offers its first position again.
+  live(0.75);
+  ASSERT_EQ(form->BlocksHandedOff(), 4);
+  EXPECT_EQ(captured(22050), first) << "the sound of blocks 2 to 4 never reaches the buffer";
+
+  // The fourth notification closed the device; the next idle pass has opened it again.
+  EXPECT_TRUE(form->AudioIn1->DeviceOpen());
+  live(0.25);
+  ASSERT_EQ(form->BlocksHandedOff(), 5);
+  EXPECT_NE(captured(22050), first) << "a new run brings new sound";
+}
+
+TEST_F(CaptureCycle, RecordingResumesByItselfAfterTheCardComesBack) {
+  live(0.5);
+  card.unplug();
+  live(1.0);
+  const int64_t whileUnplugged = form->BlocksHandedOff();
+  live(1.0);
+  EXPECT_EQ(form->BlocksHandedOff(), whileUnplugged) << "nothing is recorded without a card";
+  card.replug();
+  live(1.0);
+  EXPECT_GT(form->BlocksHandedOff(), whileUnplugged) << "the idle cycle starts recording again";
+}
+
+}  // namespace
