@@ -155,7 +155,8 @@ TEST(Program, RefusesBadInputWithOneLineAndStatus2) {
       {{"--ur-range", "14"}, "--ur-range"},
   };
   for (const auto& [arguments, named] : cases) {
-    const ProgramResult run = runProgram(QStringList{"--headless", "--seconds", "0.2"} + QStringList(arguments));
+    const ProgramResult run =
+        runProgram(QStringList{"--headless", "--seconds", "0.2"} + QStringList(arguments));
     EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
     EXPECT_TRUE(run.err.contains(named)) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
