@@ -20,23 +20,31 @@ void MeasureChannelLevel(ScopeState& state, const ChannelFields& ch) {
   ch.probe[0] = 0;
   ch.probe[1] = 0;
   if (ch.channel == Channel::UR) state.traceOffset = 1;
-  ch.peak = 0;
   ch.sumSquares[0] = 0;
   ch.sumSquares[1] = 0;
 
-  for (int i = 0; i < count; ++i) ch.samples[i] = CaptureValue(state, 2 * i + ch.frameOffset);
-
-  // Entry 0 takes part in neither the peak nor the sum of squares.
+  // One pass splits the values and accumulates the peak and the sums of squares; entry 0
+  // takes part in neither. The values are 16-bit: a square is at most 2^30 and the sum of
+  // 44099 of them stays below 2^53, so the integer running sum converted on each store
+  // equals the sum accumulated in double.
+  uint16_t peak = 0;
+  int64_t sum = 0;
+  if (count > 0) ch.samples[0] = CaptureValue(state, ch.frameOffset);
   for (int i = 1; i < count; ++i) {
-    const int32_t magnitude = std::abs(ch.samples[i]);  // -32768 gives 32768, still a uint16
-    if (magnitude >= ch.peak) ch.peak = static_cast<uint16_t>(magnitude);
+    const int32_t x = CaptureValue(state, 2 * i + ch.frameOffset);
+    ch.samples[i] = x;
+    const int32_t magnitude = std::abs(x);  // -32768 gives 32768, still a uint16
+    if (magnitude >= peak) peak = static_cast<uint16_t>(magnitude);
+    sum += int64_t{x} * x;
+    ch.sumSquares[i + 1] = static_cast<double>(sum);
   }
-
   // The sum runs up to the entry at the count itself, one past the split's output.
-  for (int i = 1; i <= count; ++i) {
-    const int32_t x = ch.samples[i];
-    ch.sumSquares[i + 1] = ch.sumSquares[i] + static_cast<double>(x * x);
+  if (count >= 1) {
+    const int32_t x = ch.samples[count];
+    sum += int64_t{x} * x;
+    ch.sumSquares[count + 1] = static_cast<double>(sum);
   }
+  ch.peak = peak;
 
   ch.rms = count > 0 ? std::sqrt(ch.sumSquares[count + 1] / count) * state.millivoltsPerCount : 0;
 }
