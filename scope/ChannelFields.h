@@ -26,6 +26,7 @@ struct ChannelFields {
   SampleArray& samples;
   SumSquaresArray& sumSquares;
   SampleArray& smoothed;
+  FollowerBacklog& backlog;
   uint16_t& peak;
   double& rms;
 

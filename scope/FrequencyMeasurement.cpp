@@ -25,16 +25,25 @@ bool LatchSet(const RangeLatch& latch, int item) {
   return latch[RangeRowOfItem(item).latchEntry] == 1;
 }
 
-bool FindFirstOfSign(const SampleArray& samples, SampleArray& smoothed, int32_t count,
-                     HalfWaveSign sign, uint16_t& start) {
+// Computes the entries the previous run owes that a run from `start` up to `count` leaves
+// alone: those up to the start, or all of them when the previous run reached further.
+void SettleOutside(FollowerArrays arrays, int start, int32_t count) {
+  const FollowerBacklog& backlog = arrays.backlog;
+  if (backlog.first > backlog.last) return;
+  SmoothUpTo(arrays, backlog.last > std::min(count, kChannelLength - 1) ? backlog.last : start);
+}
+
+bool FindFirstOfSign(FollowerArrays arrays, int32_t count, HalfWaveSign sign, uint16_t& start) {
   for (int i = 1; i <= count; ++i) {
-    const int32_t value = samples[i];
+    const int32_t value = arrays.samples[i];
     if (sign == HalfWaveSign::Positive ? value > 0 : value < 0) {
+      SettleOutside(arrays, i, count);
       start = static_cast<uint16_t>(i);
-      smoothed[i] = value;
+      arrays.smoothed[i] = value;
       return true;
     }
   }
+  SettleOutside(arrays, start, count);
   return false;
 }
 
@@ -58,26 +67,45 @@ void FollowHalfWavesBy(const SampleArray& samples, SampleArray& smoothed, int fr
 
 }  // namespace
 
+FollowerArrays FollowerArraysOf(const ChannelFields& ch) {
+  return {ch.samples, ch.smoothed, ch.backlog};
+}
+
 bool FindFirstNegativeStartUR(ScopeState& state) {
-  return FindFirstOfSign(state.urSamples, state.urSmoothed, ChannelCount(state),
+  return FindFirstOfSign(FollowerArraysOf(UrFields(state)), ChannelCount(state),
                          HalfWaveSign::Negative, state.urStart);
 }
 
 bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& ch) {
-  return FindFirstOfSign(ch.samples, ch.smoothed, ChannelCount(state), HalfWaveSign::Positive,
+  return FindFirstOfSign(FollowerArraysOf(ch), ChannelCount(state), HalfWaveSign::Positive,
                          ch.start);
 }
 
-void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
-                     int32_t smoothing, HalfWaveSign sign) {
-  const int32_t last = std::min(count, kChannelLength - 1);
+void FollowHalfWaves(FollowerArrays arrays, int start, int32_t count, int32_t smoothing,
+                     HalfWaveSign sign) {
+  SettleOutside(arrays, start, count);
+  arrays.backlog.first = start + 1;
+  arrays.backlog.last = std::min(count, kChannelLength - 1);
+  arrays.backlog.smoothing = smoothing;
+  arrays.backlog.negative = sign == HalfWaveSign::Negative;
+}
+
+void SmoothBacklogUpTo(FollowerArrays arrays, int index) {
+  FollowerBacklog& backlog = arrays.backlog;
+  // Computed in chunks, so that a search reading one entry further at a time does not
+  // restart the loop for each.
+  constexpr int kChunk = 64;
+  const int last = std::min(std::max(index, backlog.first + kChunk - 1), backlog.last);
+  const HalfWaveSign sign = backlog.negative ? HalfWaveSign::Negative : HalfWaveSign::Positive;
   // The follower runs with 16 in every frame; a constant divisor becomes a shift.
-  if (smoothing == kSmoothingDivisor) {
-    FollowHalfWavesBy(samples, smoothed, start + 1, last,
+  if (backlog.smoothing == kSmoothingDivisor) {
+    FollowHalfWavesBy(arrays.samples, arrays.smoothed, backlog.first, last,
                       std::integral_constant<int64_t, kSmoothingDivisor>{}, sign);
   } else {
-    FollowHalfWavesBy(samples, smoothed, start + 1, last, int64_t{std::max(smoothing, 1)}, sign);
+    FollowHalfWavesBy(arrays.samples, arrays.smoothed, backlog.first, last,
+                      int64_t{std::max(backlog.smoothing, 1)}, sign);
   }
+  backlog.first = std::max(backlog.first, last + 1);
 }
 
 void FindHalfWave(const ChannelFields& ch) {
@@ -92,7 +120,9 @@ void FindHalfWave(const ChannelFields& ch) {
   // half-wave is never shorter than skip + 2 values.
   const int d = ch.probeStep;
   const int lastProbedIndex = kChannelLength - 1 - 2 * d;
+  const FollowerArrays arrays = FollowerArraysOf(ch);
   const auto probeAt = [&](int i) {
+    SmoothUpTo(arrays, i + 2 * d);
     ch.probe = {static_cast<uint16_t>(ch.smoothed[i]), static_cast<uint16_t>(ch.smoothed[i + d]),
                 static_cast<uint16_t>(ch.smoothed[i + 2 * d])};
   };
@@ -135,7 +165,7 @@ void RunFrequencyPass(ScopeState& state, const ChannelFields& ch, uint16_t probe
   ch.skip = skip;
   ch.smoothing = kSmoothingDivisor;
   FindFirstPositiveStart(state, ch);
-  FollowHalfWaves(ch.samples, ch.smoothed, ch.start, ChannelCount(state), ch.smoothing,
+  FollowHalfWaves(FollowerArraysOf(ch), ch.start, ChannelCount(state), ch.smoothing,
                   HalfWaveSign::Positive);
   FindHalfWave(ch);
 }

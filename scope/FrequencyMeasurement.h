@@ -17,9 +17,20 @@ inline constexpr int kHalfWaveSearchLimit = 20000;
 // negative ones the values < 0.
 enum class HalfWaveSign { Positive, Negative };
 
+// The arrays one half-wave follower works on: a channel's values, its smoothed array and
+// the entries of the latest run still to be computed.
+struct FollowerArrays {
+  const SampleArray& samples;
+  SampleArray& smoothed;
+  FollowerBacklog& backlog;
+};
+FollowerArrays FollowerArraysOf(const ChannelFields& channel);
+
 // The start searches scan entries 1 ... sampleCount for the first value of their sign. On a
 // match they set the start field to its index, copy the value into the same entry of the
 // smoothed array and return true; with no match they leave both unchanged and return false.
+// Either way the entries the previous follower run still owes outside the coming run are
+// computed first.
 
 // The start search of the screen's trigger: the first negative UR value into urStart and
 // urSmoothed.
@@ -32,8 +43,22 @@ bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& channel);
 // sample lies outside the half-waves of the sign, and Trunc(x / s + p - p / s) inside
 // them, with x the sample, p entry i - 1 of `smoothed` and s = `smoothing`. Entries past
 // the arrays are not visited.
-void FollowHalfWaves(const SampleArray& samples, SampleArray& smoothed, int start, int32_t count,
-                     int32_t smoothing, HalfWaveSign sign);
+//
+// A run computes its entries only as its readers reach them: FollowHalfWaves starts the run
+// (the entries become its backlog), SmoothUpTo computes them up to an index before a read.
+// The backlog is computed in full (SettleBacklog) before the channel's values change and
+// where the next run does not cover it, so every entry read later holds the value a run
+// computing all its entries at once would have left.
+void FollowHalfWaves(FollowerArrays arrays, int start, int32_t count, int32_t smoothing,
+                     HalfWaveSign sign);
+void SmoothBacklogUpTo(FollowerArrays arrays, int index);
+inline void SmoothUpTo(FollowerArrays arrays, int index) {
+  const FollowerBacklog& backlog = arrays.backlog;
+  if (index >= backlog.first && backlog.first <= backlog.last) SmoothBacklogUpTo(arrays, index);
+}
+inline void SettleBacklog(FollowerArrays arrays) {
+  SmoothUpTo(arrays, arrays.backlog.last);
+}
 
 // The edge search of one pass: the rising edge from the start index, then the end of the
 // half-wave after the skip; writes halfStart, halfEnd, probe and measuredFrequency.

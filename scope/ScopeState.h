@@ -14,10 +14,23 @@ constexpr int kChannelLength = 44100;  // entries of every sample array
 constexpr int kRangeCount = 12;        // fixed voltage ranges of a channel
 constexpr int kTimeBaseCount = 7;      // fixed time bases
 
+// The entries first ... last of a smoothed array that the latest half-wave follower run
+// covers but has not computed yet (none while first > last), with what that run needs to
+// compute them later; and the capture the channel's values were last split from.
+struct FollowerBacklog {
+  int32_t first = 1;
+  int32_t last = 0;
+  int32_t smoothing = 1;
+  bool negative = false;
+  uint32_t valuesGeneration = 0;  // captureGeneration of the split
+  int32_t valuesCount = -1;       // its count; -1 before the first split
+};
+
 struct ScopeState {
   // Capture and channel data.
   int32_t sampleCount = 0;
   std::array<int32_t, kChannelLength> captureBuffer{};
+  uint32_t captureGeneration = 0;  // counts the blocks written into captureBuffer
   std::array<int32_t, kChannelLength> ulSamples{};
   std::array<int32_t, kChannelLength> urSamples{};
   // Running sums of squares: entry k+1 = sum of squares of channel values 1..k; needs
@@ -26,6 +39,8 @@ struct ScopeState {
   std::array<double, kChannelLength + 2> urSumSquares{};
   std::array<int32_t, kChannelLength> ulSmoothed{};
   std::array<int32_t, kChannelLength> urSmoothed{};
+  FollowerBacklog ulBacklog;
+  FollowerBacklog urBacklog;
   std::array<int32_t, kChannelLength> ulPrevious{};
   std::array<int32_t, kChannelLength> urPrevious{};
 

@@ -141,6 +141,7 @@ bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
   state.sampleCount = std::clamp<int32_t>(Size / 2, 0, kChannelLength);
   const auto* values = static_cast<const int16_t*>(Buffer);
   for (int i = 0; i < state.sampleCount; ++i) state.captureBuffer[i] = values[i];
+  ++state.captureGeneration;
   ++blocksHandedOff;
   if (onBlockHandedOff) onBlockHandedOff();
   return false;

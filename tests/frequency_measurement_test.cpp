@@ -229,7 +229,9 @@ TEST(FollowHalfWavesTest, FollowsTheHalfWavesOfItsSign) {
     }
     state->urSmoothed[c.start] = c.smoothed[0];  // as the start search leaves it
     const int count = c.start + static_cast<int>(c.samples.size()) - 1;
-    FollowHalfWaves(state->urSamples, state->urSmoothed, c.start, count, 16, c.sign);
+    FollowHalfWaves(FollowerArraysOf(UrFields(*state)), c.start, count, 16, c.sign);
+    EXPECT_EQ(state->urSmoothed[c.start + 1], 99) << "computed only when read";
+    SettleBacklog(FollowerArraysOf(UrFields(*state)));
     for (std::size_t k = 0; k < c.smoothed.size(); ++k)
       EXPECT_EQ(state->urSmoothed[c.start + k], c.smoothed[k]) << "entry " << c.start + k;
     EXPECT_EQ(state->urSmoothed[count + 1], 0) << "nothing past the count";

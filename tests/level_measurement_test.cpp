@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -120,6 +123,33 @@ TEST(MeasureChannelLevelTest, OversizedCountStaysInsideTheArrays) {
   MeasureChannelLevel(*state, UlFields(*state));
   EXPECT_EQ(state->ulPeak, 5);
   EXPECT_EQ(state->ulSamples[kChannelLength - 1], 0);
+}
+
+TEST(MeasureChannelLevelTest, RunningSumsEqualTheSumsAccumulatedInDouble) {
+  // Full-scale noise with -32768 among it: every entry of the running sums is the sum of
+  // the squares of entries 1 ... k in double, whatever the count and the channel.
+  for (const int32_t count : {1, 2, 17, 22050, 22100, kChannelLength - 1}) {
+    SCOPED_TRACE(count);
+    auto state = StartedState();
+    std::mt19937 random(static_cast<unsigned>(count));
+    std::uniform_int_distribution<int32_t> values(-32768, 32767);
+    for (int32_t& v : state->captureBuffer) v = values(random);
+    state->captureBuffer[2 * (count / 2) + 1] = -32768;
+    state->sampleCount = count;
+    for (const Channel channel : {Channel::UL, Channel::UR}) {
+      const ChannelFields ch = FieldsOf(*state, channel);
+      ch.samples[count] = 32767;  // the entry at the count, left from a larger split
+      MeasureChannelLevel(*state, ch);
+      double sum = 0;
+      int32_t peak = 0;
+      for (int i = 1; i <= count; ++i) {
+        sum += static_cast<double>(ch.samples[i]) * ch.samples[i];
+        ASSERT_EQ(ch.sumSquares[i + 1], sum) << "entry " << i + 1;
+        if (i < count) peak = std::max(peak, std::abs(ch.samples[i]));
+      }
+      EXPECT_EQ(ch.peak, peak);
+    }
+  }
 }
 
 }  // namespace
