@@ -184,8 +184,8 @@ int runProgram(int argc, char** argv) {
   }
 
   auto window = std::make_unique<TForm1>();
-  Form1 = window.get();
   if (!applyStartupChoices(*window, options, &error)) return usageFailure(error);
+  Form1 = window.get();
   if (options.report) reportReadouts(*window, card->backend());
   window->show();
   scheduleEnd(*window, *card, options);
