@@ -17,9 +17,13 @@
 
 namespace {
 
+// The readouts are written on every pass of the cycle; an unchanged text is left alone, so
+// that the box is not repainted (nor a string made) for nothing.
 void ShowText(QLineEdit* edit, const ReadoutText& text) {
   const std::string_view view = text.view();
-  edit->setText(QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size())));
+  const QUtf8StringView utf8(view.data(), static_cast<qsizetype>(view.size()));
+  if (QAnyStringView::compare(edit->text(), utf8) == 0) return;
+  edit->setText(utf8.toString());
 }
 
 // Applies the channel's range, when it changes, to its captions and clears the window.
