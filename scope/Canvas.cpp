@@ -129,12 +129,34 @@ void Canvas::PaintSegment(int x0, int y0, int x1, int y1) {
   QRgb* pixel = xMajor ? bits + minor * rowStride + major : bits + major * rowStride + minor;
   const int64_t majorAdvance = xMajor ? majorStep : majorStep * rowStride;
   const int64_t minorAdvance = xMajor ? minorStep * rowStride : minorStep;
-  // Branch-free stepping: whether the minor coordinate advances follows no pattern the
-  // processor could predict.
+  const int64_t count = last - first + 1;
+  const QRgb color = penColor;
+
+  // Step j from here advances the minor coordinate by floor((remainder + 2 j m) / (2 n)).
+  // When 2 n count <= 2^32, the same value is the integer part of a 32.32 fixed-point sum
+  // whose start and slope are rounded up: its error stays below count units of 2^-32, at
+  // most 1 / (2 n), while the exact value's distance to the next integer is at least that.
+  // The sum needs one addition per pixel in its dependency chain.
+  constexpr int kFraction = 32;
+  if (2 * n * count <= int64_t{1} << kFraction) {
+    const auto CeilShifted = [](uint64_t numerator, uint64_t denominator) {
+      return ((numerator << kFraction) + denominator - 1) / denominator;
+    };
+    uint64_t position = CeilShifted(static_cast<uint64_t>(remainder), static_cast<uint64_t>(2 * n));
+    const uint64_t slope = CeilShifted(static_cast<uint64_t>(m), static_cast<uint64_t>(n));
+    for (int64_t j = 0; j < count; ++j) {
+      pixel[static_cast<int64_t>(position >> kFraction) * minorAdvance] = color;
+      position += slope;
+      pixel += majorAdvance;
+    }
+    return;
+  }
+
+  // Longer spans keep the exact remainder, branch-free: whether the minor coordinate
+  // advances follows no pattern the processor could predict.
   const int64_t twoM = 2 * m;
   const int64_t twoN = 2 * n;
-  const QRgb color = penColor;
-  for (int64_t count = last - first + 1; count > 0; --count) {
+  for (int64_t j = 0; j < count; ++j) {
     *pixel = color;
     remainder += twoM;
     const int64_t carry = -static_cast<int64_t>(remainder >= twoN);  // all ones on a carry

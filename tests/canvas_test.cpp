@@ -144,6 +144,59 @@ INSTANTIATE_TEST_SUITE_P(
                 [](int x, int y) { return y == 10 && x >= 10 && x < 63; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Long lines through a 64 x 48 image, with major lengths around the point where the
+// rasterizer changes its stepping (2 n times the visible steps reaching 2^32): every
+// visible pixel is the step's exact rounding floor((2 i m + n) / (2 n)), on both sides.
+TEST(Canvas, LongLinesKeepTheExactRounding) {
+  constexpr int kWidth = 64, kHeight = 48;
+  // With n odd and m = 1, the centre step (n - 1) / 2 lies 1 / (2 n) below the next
+  // integer: the closest call any rounding can have.
+  for (const int64_t n : {(int64_t{1} << 20) + 7, (int64_t{1} << 25) - 1, int64_t{1} << 25,
+                          (int64_t{1} << 25) + 1, (int64_t{1} << 31) - 1}) {
+    for (const int64_t m : {int64_t{1}, n / 64 + 1, n / 7, n - 1, n}) {
+      for (const bool xMajor : {true, false}) {
+        for (const int majorSign : {1, -1}) {
+          for (const int minorSign : {1, -1}) {
+            SCOPED_TRACE(testing::Message() << "n " << n << " m " << m << " x-major " << xMajor
+                                            << " signs " << majorSign << "," << minorSign);
+            const auto minorOffset = [&](int64_t i) {
+              return static_cast<int64_t>((__int128{2} * i * m + n) / (2 * n));
+            };
+            // Step n / 2 lies at the centre of the image.
+            const int64_t majorStart = (xMajor ? 32 : 24) - majorSign * (n / 2);
+            const int64_t minorStart = (xMajor ? 24 : 32) - minorSign * minorOffset(n / 2);
+            const int64_t majorEnd = majorStart + majorSign * n;
+            const int64_t minorEnd = minorStart + minorSign * m;
+
+            QImage image = BlackImage(kWidth, kHeight), expected = BlackImage(kWidth, kHeight);
+            Canvas canvas(image);
+            canvas.SetPenColor(kAqua);
+            if (xMajor) {
+              canvas.MoveTo(static_cast<int>(majorStart), static_cast<int>(minorStart));
+              canvas.LineTo(static_cast<int>(majorEnd), static_cast<int>(minorEnd));
+            } else {
+              canvas.MoveTo(static_cast<int>(minorStart), static_cast<int>(majorStart));
+              canvas.LineTo(static_cast<int>(minorEnd), static_cast<int>(majorEnd));
+            }
+            const int majorLimit = xMajor ? kWidth : kHeight;
+            const int minorLimit = xMajor ? kHeight : kWidth;
+            for (int major = 0; major < majorLimit; ++major) {
+              const int64_t i = (major - majorStart) * majorSign;
+              if (i < 0 || i >= n) continue;
+              const int64_t minor = minorStart + minorSign * minorOffset(i);
+              if (minor < 0 || minor >= minorLimit) continue;
+              const int at = static_cast<int>(minor);
+              expected.setPixel(xMajor ? major : at, xMajor ? at : major, kAqua);
+            }
+            ASSERT_FALSE(PixelsOf(expected, kAqua).empty());
+            ASSERT_EQ(PixelsOf(image, kAqua), PixelsOf(expected, kAqua));
+          }
+        }
+      }
+    }
+  }
+}
+
 // Texts stand with their top-left corner at the given point, in the font colour only; the
 // same text in another colour paints the same pixels; texts over the edges are clipped.
 TEST(Canvas, TextOutAtTopLeftInFontColour) {
