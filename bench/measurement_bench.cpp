@@ -1,6 +1,7 @@
 // One measurement pass of both channels, as a display frame runs it, on the Qt-free
 // functions: levels, ranges, both frequency passes and the time base, on a standard block
-// of two 1 kHz sines.
+// of two 1 kHz sines. "same_block": the block measured before, as in the frames between two
+// block arrivals; "new_block": every pass counts as a new capture and splits it again.
 
 #include <benchmark/benchmark.h>
 
@@ -32,9 +33,10 @@ std::unique_ptr<ScopeState> BlockOfTwoSines() {
   return state;
 }
 
-void BM_MeasureBothChannels(benchmark::State& bench) {
+void BM_MeasureBothChannels(benchmark::State& bench, bool newBlock) {
   auto state = BlockOfTwoSines();
   for (auto _ : bench) {
+    if (newBlock) ++state->captureGeneration;
     for (const ChannelFields& ch : {UlFields(*state), UrFields(*state)}) {
       MeasureChannelLevel(*state, ch);
       SelectRange(ch, 0);
@@ -44,7 +46,8 @@ void BM_MeasureBothChannels(benchmark::State& bench) {
     benchmark::DoNotOptimize(state->urFrequency);
   }
 }
-BENCHMARK(BM_MeasureBothChannels)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MeasureBothChannels, same_block, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MeasureBothChannels, new_block, true)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -88,6 +88,15 @@ void FollowHalfWaves(FollowerArrays arrays, int start, int32_t count, int32_t sm
   arrays.backlog.last = std::min(count, kChannelLength - 1);
   arrays.backlog.smoothing = smoothing;
   arrays.backlog.negative = sign == HalfWaveSign::Negative;
+  arrays.backlog.valuesRetired = false;
+}
+
+void RetireBacklogValues(FollowerArrays arrays) {
+  FollowerBacklog& backlog = arrays.backlog;
+  if (backlog.first > backlog.last || backlog.valuesRetired) return;
+  std::copy(arrays.samples.begin() + backlog.first, arrays.samples.begin() + backlog.last + 1,
+            backlog.retiredValues.begin() + backlog.first);
+  backlog.valuesRetired = true;
 }
 
 void SmoothBacklogUpTo(FollowerArrays arrays, int index) {
@@ -97,12 +106,13 @@ void SmoothBacklogUpTo(FollowerArrays arrays, int index) {
   constexpr int kChunk = 64;
   const int last = std::min(std::max(index, backlog.first + kChunk - 1), backlog.last);
   const HalfWaveSign sign = backlog.negative ? HalfWaveSign::Negative : HalfWaveSign::Positive;
+  const SampleArray& values = backlog.valuesRetired ? backlog.retiredValues : arrays.samples;
   // The follower runs with 16 in every frame; a constant divisor becomes a shift.
   if (backlog.smoothing == kSmoothingDivisor) {
-    FollowHalfWavesBy(arrays.samples, arrays.smoothed, backlog.first, last,
+    FollowHalfWavesBy(values, arrays.smoothed, backlog.first, last,
                       std::integral_constant<int64_t, kSmoothingDivisor>{}, sign);
   } else {
-    FollowHalfWavesBy(arrays.samples, arrays.smoothed, backlog.first, last,
+    FollowHalfWavesBy(values, arrays.smoothed, backlog.first, last,
                       int64_t{std::max(backlog.smoothing, 1)}, sign);
   }
   backlog.first = std::max(backlog.first, last + 1);

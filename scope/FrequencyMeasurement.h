@@ -46,11 +46,13 @@ bool FindFirstPositiveStart(ScopeState& state, const ChannelFields& channel);
 //
 // A run computes its entries only as its readers reach them: FollowHalfWaves starts the run
 // (the entries become its backlog), SmoothUpTo computes them up to an index before a read.
-// The backlog is computed in full (SettleBacklog) before the channel's values change and
-// where the next run does not cover it, so every entry read later holds the value a run
-// computing all its entries at once would have left.
+// Before the channel's values change, RetireBacklogValues keeps the values the backlog
+// needs; where the next run does not cover the backlog, it is computed before that run
+// starts. So every entry read later holds the value a run computing all its entries at
+// once would have left, while entries that the next run overwrites are never computed.
 void FollowHalfWaves(FollowerArrays arrays, int start, int32_t count, int32_t smoothing,
                      HalfWaveSign sign);
+void RetireBacklogValues(FollowerArrays arrays);
 void SmoothBacklogUpTo(FollowerArrays arrays, int index);
 inline void SmoothUpTo(FollowerArrays arrays, int index) {
   const FollowerBacklog& backlog = arrays.backlog;

@@ -22,6 +22,10 @@ struct FollowerBacklog {
   int32_t last = 0;
   int32_t smoothing = 1;
   bool negative = false;
+  // Once a split has replaced the channel's values, entries first ... last of retiredValues
+  // hold the values the run was started on.
+  bool valuesRetired = false;
+  std::array<int32_t, kChannelLength> retiredValues{};
   uint32_t valuesGeneration = 0;  // captureGeneration of the split
   int32_t valuesCount = -1;       // its count; -1 before the first split
 };

@@ -27,6 +27,7 @@ struct Block {
   int32_t count;
   int frames;             // display frames run on the block
   bool measureUr = true;  // false: UR's range is off, only the trigger reads UR
+  bool follow = true;     // false: the frames only split the block, no follower runs
 };
 
 // The split reads twice the count from captureBuffer: the whole buffer is written, so that
@@ -57,18 +58,20 @@ void ExpectSameSearches(const ScopeState& lazy, const ScopeState& full) {
 }
 
 // The measurement steps of one display frame; `eager` computes every follower run in full.
-void RunFrame(ScopeState& state, bool measureUr, bool eager) {
+void RunFrame(ScopeState& state, const Block& block, bool eager) {
   const auto step = [&](auto&& action) {
     action();
     if (eager) SettleAll(state);
   };
   state.urStart = 1;
   for (const ChannelFields& ch : {UlFields(state), UrFields(state)}) {
-    if (ch.channel == Channel::UR && !measureUr) continue;
+    if (ch.channel == Channel::UR && !block.measureUr) continue;
     step([&] { MeasureChannelLevel(state, ch); });
+    if (!block.follow) continue;
     step([&] { RunFrequencyPass(state, ch, 3, 95); });
     step([&] { RunFrequencyPass(state, ch, 1, 5); });
   }
+  if (!block.follow) return;
   state.ulStart = 0;
   step([&] { FindFirstNegativeStartUR(state); });
   step([&] { FindTraceOffset(state); });
@@ -83,8 +86,8 @@ void ExpectLazyAsFull(const std::vector<Block>& blocks) {
     HandOff(*full, block);
     for (int k = 0; k < block.frames; ++k, ++frame) {
       SCOPED_TRACE(testing::Message() << "frame " << frame);
-      RunFrame(*lazy, block.measureUr, false);
-      RunFrame(*full, block.measureUr, true);
+      RunFrame(*lazy, block, false);
+      RunFrame(*full, block, true);
       ExpectSameSearches(*lazy, *full);
       // Nothing the lazy runs left out differs once they are computed.
       auto settled = std::make_unique<ScopeState>(*lazy);
@@ -136,6 +139,13 @@ TEST(HalfWaveFollowerTest, LazyRunsReadWhatFullRunsRead) {
         {slowSine, 44100, 1},
         {negative, 30, 1, false}}},
       {"same block, frames back to back", {{slowSine, 22050, 3}, {Noise(3, 9000, 0), 22050, 3}}},
+      // The runs of the first block are still owed when the next blocks replace the values
+      // they were started on.
+      {"blocks split with no run between",
+       {{sine, 22050, 1},
+        {Noise(7, 9000, 0), 22050, 1, true, false},
+        {positive, 21000, 1, true, false},
+        {slowSine, 22050, 1}}},
       {"noise with offsets and changing counts",
        {{Noise(1, 300, 250), 22100, 1},
         {Noise(2, 5000, -4000), 17, 1},

@@ -152,4 +152,43 @@ TEST(MeasureChannelLevelTest, RunningSumsEqualTheSumsAccumulatedInDouble) {
   }
 }
 
+struct RemeasureCase {
+  const char* name;
+  std::function<void(ScopeState&)> change;  // applied between two measurements
+};
+
+// The display measures every block many times. Whatever changed between two measurements,
+// the second one gives what a first measurement of the final state gives.
+TEST(MeasureChannelLevelTest, RemeasuringGivesWhatAFirstMeasurementGives) {
+  const std::vector<RemeasureCase> cases = {
+      {"nothing", [](ScopeState&) {}},
+      {"a new block of the same count",
+       [](ScopeState& s) { FillBlock(s, Sine(3000, 440), Constant(-1200)); }},
+      {"the count alone", [](ScopeState& s) { s.sampleCount = 22100; }},
+      {"the calibration", [](ScopeState& s) { s.millivoltsPerCount = 0.5; }},
+  };
+  for (const RemeasureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto again = StartedState();
+    FillBlock(*again, Sine(10000, 1000), Sine(8000, 250));
+    for (const Channel channel : {Channel::UL, Channel::UR}) {
+      MeasureChannelLevel(*again, FieldsOf(*again, channel));
+    }
+    c.change(*again);
+    auto once = std::make_unique<ScopeState>(*again);
+    once->ulBacklog = once->urBacklog = FollowerBacklog{};  // as if never measured
+    for (const Channel channel : {Channel::UL, Channel::UR}) {
+      SCOPED_TRACE(channel == Channel::UL ? "UL" : "UR");
+      const ChannelFields a = FieldsOf(*again, channel);
+      const ChannelFields b = FieldsOf(*once, channel);
+      MeasureChannelLevel(*again, a);
+      MeasureChannelLevel(*once, b);
+      EXPECT_EQ(a.samples, b.samples);
+      EXPECT_EQ(a.sumSquares, b.sumSquares);
+      EXPECT_EQ(a.peak, b.peak);
+      EXPECT_EQ(a.rms, b.rms);
+    }
+  }
+}
+
 }  // namespace

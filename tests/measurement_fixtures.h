@@ -32,13 +32,15 @@ inline ChannelFields FieldsOf(ScopeState& state, Channel channel) {
   return channel == Channel::UL ? UlFields(state) : UrFields(state);
 }
 
-// Writes a standard block whose frames k = 0 ... 11024 carry ul(k) and ur(k).
+// Writes a standard block whose frames k = 0 ... 11024 carry ul(k) and ur(k), counted as
+// a new capture as the hand-off counts it.
 inline void FillBlock(ScopeState& state, auto ul, auto ur) {
   state.sampleCount = kBlockValues;
   for (int k = 0; k < kBlockFrames; ++k) {
     state.captureBuffer[2 * k] = ur(k);
     state.captureBuffer[2 * k + 1] = ul(k);
   }
+  ++state.captureGeneration;
 }
 
 // Round(amplitude * sin(2 pi f k / 44100)), as a sound card would deliver a sine.
