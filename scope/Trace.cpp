@@ -3,21 +3,10 @@
 #include <algorithm>
 
 #include "FrequencyMeasurement.h"
-#include "Graticule.h"
 
 namespace {
 
 constexpr int kLastIndex = kChannelLength - 1;
-
-// The nearest integer, halves to even, as a conversion that cannot overflow whatever gains
-// the ranges set. Rounded inline rather than by a library call: for |c| < 2^51, adding and
-// subtracting 1.5 * 2^52 leaves exactly the integer that the default rounding picks.
-int ToPixel(double coordinate) {
-  constexpr double kFar = 1.0e9;                   // far outside any image, well inside int
-  constexpr double kRoundingBias = 0x1.8p52;       // 1.5 * 2^52
-  const double clamped = std::clamp(coordinate, -kFar, kFar);
-  return static_cast<int>((clamped + kRoundingBias) - kRoundingBias);
-}
 
 }  // namespace
 
@@ -49,7 +38,3 @@ TraceMapping::TraceMapping(const ScopeState& state, int clientHeight)
       scaleY(state.traceScaleY),
       gainY(state.urGain),
       centreY(clientHeight / 2.0) {}
-
-ScreenPoint TraceMapping::Map(int32_t u, int32_t v) const {
-  return {ToPixel(u * scaleX * gainX + kScreenCentreX), ToPixel(centreY + v * scaleY * gainY)};
-}

@@ -4,8 +4,10 @@
 // channel values to a screen point, and the store of the values the trace on screen was
 // drawn from. Qt-free; every index stays inside the channel arrays.
 
+#include <algorithm>
 #include <cstdint>
 
+#include "Graticule.h"
 #include "ScopeState.h"
 
 constexpr int kTracePoints = 1000;          // points joined per figure (999 segments)
@@ -23,6 +25,16 @@ void FindTraceOffset(ScopeState& state);
 // arrays reach.
 void StorePreviousTrace(ScopeState& state);
 
+// The nearest integer, halves to even, as a conversion that cannot overflow whatever gains
+// the ranges set. Rounded inline rather than by a library call: for |c| < 2^51, adding and
+// subtracting 1.5 * 2^52 leaves exactly the integer that the default rounding picks.
+inline int ToPixel(double coordinate) {
+  constexpr double kFar = 1.0e9;              // far outside any image, well inside int
+  constexpr double kRoundingBias = 0x1.8p52;  // 1.5 * 2^52
+  const double clamped = std::clamp(coordinate, -kFar, kFar);
+  return static_cast<int>((clamped + kRoundingBias) - kRoundingBias);
+}
+
 struct ScreenPoint {
   int x;
   int y;
@@ -35,7 +47,10 @@ struct ScreenPoint {
 class TraceMapping {
  public:
   TraceMapping(const ScopeState& state, int clientHeight);
-  ScreenPoint Map(int32_t u, int32_t v) const;
+  // Inline: a frame maps 2000 points, and calls through the loop would run them one by one.
+  ScreenPoint Map(int32_t u, int32_t v) const {
+    return {ToPixel(u * scaleX * gainX + kScreenCentreX), ToPixel(centreY + v * scaleY * gainY)};
+  }
 
  private:
   double scaleX;
