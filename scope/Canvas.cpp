@@ -132,15 +132,15 @@ void Canvas::PaintSegment(int x0, int y0, int x1, int y1) {
   const int64_t count = last - first + 1;
   const QRgb color = penColor;
 
+  if (m == 0 && xMajor) {  // a row: the grid's lines and the scale's ticks
+    std::fill_n(majorStep > 0 ? pixel : pixel - (count - 1), count, color);
+    return;
+  }
   // Step j from here advances the minor coordinate by floor((remainder + 2 j m) / (2 n)).
   // When 2 n count <= 2^32, the same value is the integer part of a 32.32 fixed-point sum
   // whose start and slope are rounded up: its error stays below count units of 2^-32, at
   // most 1 / (2 n), while the exact value's distance to the next integer is at least that.
   // The sum needs one addition per pixel in its dependency chain.
-  if (m == 0 && xMajor) {  // a row: the grid's lines and the scale's ticks
-    std::fill_n(majorStep > 0 ? pixel : pixel - (count - 1), count, color);
-    return;
-  }
   constexpr int kFraction = 32;
   if (2 * n * count <= int64_t{1} << kFraction) {
     const auto CeilShifted = [](uint64_t numerator, uint64_t denominator) {

@@ -58,9 +58,6 @@ inline void SmoothUpTo(FollowerArrays arrays, int index) {
   const FollowerBacklog& backlog = arrays.backlog;
   if (index >= backlog.first && backlog.first <= backlog.last) SmoothBacklogUpTo(arrays, index);
 }
-inline void SettleBacklog(FollowerArrays arrays) {
-  SmoothUpTo(arrays, arrays.backlog.last);
-}
 
 // The edge search of one pass: the rising edge from the start index, then the end of the
 // half-wave after the skip; writes halfStart, halfEnd, probe and measuredFrequency.

@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "ChannelFields.h"
+#include "FrequencyMeasurement.h"
 #include "ScopeState.h"
 
 constexpr int kBlockValues = 22050;  // values of a standard capture block
@@ -59,4 +60,10 @@ inline auto Constant(int32_t value) {
 // halfLength values, and so on.
 inline auto Square(int32_t amplitude, int halfLength) {
   return [=](int k) { return (k / halfLength) % 2 == 0 ? amplitude : -amplitude; };
+}
+
+// Computes every entry the latest follower run still owes, as a run computing all its
+// entries at once would have.
+inline void SettleBacklog(FollowerArrays arrays) {
+  SmoothUpTo(arrays, arrays.backlog.last);
 }
