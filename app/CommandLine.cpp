@@ -35,6 +35,10 @@ void addOptions(QCommandLineParser& parser) {
       option("ul", "Simulated card: source of channel UL (the card's right input).", "SOURCE"),
       option("input", "Simulated card: a 44100 Hz sound file on both input channels.", "FILE"),
       option("virtual-time", "Simulated card: run on a manual clock, as fast as possible."),
+      option("unplug-at", "Simulated card: pull the card out after SECONDS of device time.",
+             "SECONDS"),
+      option("replug-at", "Simulated card: put the card back after SECONDS of device time.",
+             "SECONDS"),
       option("report", "Print the readouts as one JSON line per captured block."),
       option("analyze", "Measure a 44100 Hz recording block by block, print JSON lines, exit.",
              "FILE"),
@@ -152,10 +156,24 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
   if (!options.inputFile.isEmpty() && (isSet("ur") || isSet("ul"))) {
     return failure(QStringLiteral("--input sets both channels: it does not go with --ur or --ul"));
   }
-  const bool simulatedOnly = options.virtualTime || isSet("ur") || isSet("ul") || isSet("input");
+  for (const auto& [name, into] :
+       {std::pair{"unplug-at", &options.unplugAt}, std::pair{"replug-at", &options.replugAt}}) {
+    if (!isSet(name)) continue;
+    *into = positiveNumber(value(name));
+    if (!*into) {
+      return failure(QStringLiteral("--%1 needs a positive number of seconds, not '%2'")
+                         .arg(QString::fromUtf8(name), value(name)));
+    }
+  }
+  if (options.replugAt && (!options.unplugAt || *options.replugAt <= *options.unplugAt)) {
+    return failure(QStringLiteral("--replug-at needs an earlier --unplug-at"));
+  }
+  const bool simulatedOnly =
+      options.virtualTime || isSet("ur") || isSet("ul") || isSet("input") || isSet("unplug-at");
   if (simulatedOnly && options.card == CardChoice::PortAudio) {
-    return failure(QStringLiteral(
-        "--ur, --ul, --input and --virtual-time drive the simulated card, not --card portaudio"));
+    return failure(
+        QStringLiteral("--ur, --ul, --input, --virtual-time and --unplug-at drive the simulated "
+                       "card, not --card portaudio"));
   }
   if (simulatedOnly) options.card = CardChoice::Simulated;
   if (!options.inputDevice.isEmpty() || !options.outputDevice.isEmpty()) {

@@ -23,6 +23,8 @@ struct ProgramOptions {
   QString ulSource;
   QString inputFile;  // simulated card: a sound file on both input channels
   bool virtualTime = false;
+  std::optional<double> unplugAt;  // simulated card: seconds of device time to pull it out
+  std::optional<double> replugAt;  // and to put it back
 
   // Scripting.
   bool report = false;          // one JSON line of readouts per captured block

@@ -108,29 +108,65 @@ void reportReadouts(TForm1& form, WaveBackend& backend) {
   form.onDisplayFrame = [pending, &form, &backend] {
     if (!*pending) return;
     *pending = false;
-    std::printf(
-        "%s\n",
-        readoutJson(form, backend.deviceTime(), form.BlocksHandedOff()).toUtf8().constData());
+    std::printf("%s\n",
+                readoutJson(form, backend.deviceTime(), form.BlocksHandedOff(), backend.xruns())
+                    .toUtf8()
+                    .constData());
     std::fflush(stdout);
   };
 }
+
+// Pulls the simulated card out and puts it back at the device times the command line gives.
+class UnplugSchedule {
+ public:
+  UnplugSchedule(SimulatedCard* card, const ProgramOptions& options)
+      : card_(card), unplugAt_(options.unplugAt), replugAt_(options.replugAt) {}
+
+  // Acts on what is due at the card's time.
+  void update() {
+    if (!card_) return;
+    const double now = card_->deviceTime() + 1e-9;
+    if (unplugAt_ && now >= *unplugAt_) {
+      unplugAt_.reset();
+      card_->unplug();
+    }
+    if (replugAt_ && !unplugAt_ && now >= *replugAt_) {
+      replugAt_.reset();
+      card_->replug();
+    }
+  }
+
+ private:
+  SimulatedCard* const card_;
+  std::optional<double> unplugAt_;
+  std::optional<double> replugAt_;
+};
 
 // Closes the window after the run's time: device time on the manual clock, which moves a
 // small step per pass of the event loop, or wall-clock time otherwise.
 void scheduleEnd(TForm1& form, SoundCard& card, const ProgramOptions& options) {
   SimulatedCard* simulated = card.simulated();
+  auto unplugs = std::make_shared<UnplugSchedule>(options.unplugAt ? simulated : nullptr, options);
   if (options.virtualTime && simulated) {
     auto* stepper = new QTimer(&form);
     stepper->setInterval(0);
-    QObject::connect(stepper, &QTimer::timeout, &form, [stepper, simulated, &form, options] {
-      simulated->advance(kVirtualTimeStep);
-      if (options.seconds && simulated->deviceTime() >= *options.seconds - 1e-9) {
-        stepper->stop();
-        form.close();
-      }
-    });
+    QObject::connect(stepper, &QTimer::timeout, &form,
+                     [stepper, simulated, &form, options, unplugs] {
+                       simulated->advance(kVirtualTimeStep);
+                       unplugs->update();
+                       if (options.seconds && simulated->deviceTime() >= *options.seconds - 1e-9) {
+                         stepper->stop();
+                         form.close();
+                       }
+                     });
     stepper->start();
-  } else if (options.seconds) {
+    return;
+  }
+  for (const std::optional<double>& at : {options.unplugAt, options.replugAt}) {
+    if (at)
+      QTimer::singleShot(static_cast<int>(*at * 1000), &form, [unplugs] { unplugs->update(); });
+  }
+  if (options.seconds) {
     QTimer::singleShot(static_cast<int>(*options.seconds * 1000), &form, [&form] { form.close(); });
   }
 }

@@ -19,7 +19,8 @@ QJsonValue nameOrNull(const std::optional<std::string>& name) {
 
 }  // namespace
 
-QString readoutJson(const TForm1& form, double deviceTime, int64_t block) {
+QString readoutJson(const TForm1& form, double deviceTime, int64_t block,
+                    std::optional<uint64_t> xruns) {
   const ScopeState& state = form.State();
   // The keys are written in this order, as scripts and people read them.
   const std::pair<const char*, QJsonValue> fields[] = {
@@ -39,12 +40,14 @@ QString readoutJson(const TForm1& form, double deviceTime, int64_t block) {
       {"traceOffset", state.traceOffset},
   };
   QString line = QStringLiteral("{");
-  for (const auto& [key, value] : fields) {
+  auto write = [&line](const char* key, const QJsonValue& value) {
     if (line.size() > 1) line += QStringLiteral(", ");
     // A one-element array serialises the value exactly as JSON would inside an object.
     const QString text =
         QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
     line += QStringLiteral("\"%1\": %2").arg(QString::fromUtf8(key), text.mid(1, text.size() - 2));
-  }
+  };
+  for (const auto& [key, value] : fields) write(key, value);
+  if (xruns) write("xruns", static_cast<qint64>(*xruns));
   return line + QStringLiteral("}");
 }

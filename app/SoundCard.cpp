@@ -36,6 +36,9 @@ std::unique_ptr<SimulatedCard> makeSimulatedCard(const ProgramOptions& options, 
 
 SoundCard::SoundCard(std::unique_ptr<WaveBackend> backend, SimulatedCard* simulated)
     : backend_(std::move(backend)), simulated_(simulated) {
+  // A device that goes away, comes back or runs short is said on stderr, once each time.
+  backend_->setStatusSink(
+      [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
   installWaveBackend(backend_.get());
 }
 

@@ -221,7 +221,9 @@ TEST_F(AudioOutTest, AStreamLaunchedAgainAfterUnplugResumes) {
   ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
   run(0.6);
   card.unplug();
-  deliverPostedEvents();
+  run(DeviceWatch::kStallSeconds - 0.01);
+  EXPECT_TRUE(AudioOut1->DeviceOpen()) << "a card pulled out gives nothing back by itself";
+  run(0.02);
   EXPECT_FALSE(AudioOut1->DeviceOpen());
   EXPECT_EQ(AudioOut1->ErrorMessage(), inputText(MMSYSERR_NODRIVER));
   EXPECT_FALSE(AudioOut1->Launch(&AudioOut1));

@@ -1,19 +1,18 @@
 // The real-card backend's parts that need no sound server: the device choice from the
-// command line, the device list, the lock-free queue between the audio thread and the UI
-// thread, the block mover the audio callback runs, and the card's refusals.
+// command line, the device list, the shapes a device is opened with, the bounded calls into
+// PortAudio, the filter of the sound libraries' chatter, and the card's refusals.
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <numeric>
+#include <chrono>
 #include <sstream>
 #include <thread>
 #include <vector>
 
-#include "wave/AudioBlockChannel.h"
 #include "wave/AudioDeviceList.h"
+#include "wave/BoundedCaller.h"
+#include "wave/LibraryChatter.h"
 #include "wave/PortAudioCard.h"
-#include "wave/SpscQueue.h"
 
 namespace {
 
@@ -85,207 +84,97 @@ TEST(AudioDeviceList, MarksDefaultsAndSaysWhenThereAreNone) {
   EXPECT_EQ(none.str(), "Input devices: none\nOutput devices: none\n");
 }
 
-TEST(SpscQueue, RefusesWhenFullAndKeepsOrderAcrossTheWrap) {
-  SpscQueue<int, 4> queue;
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(queue.tryPush(i));
-  EXPECT_FALSE(queue.tryPush(99));
-  EXPECT_EQ(queue.tryPop(), 0);
-  EXPECT_TRUE(queue.tryPush(4));
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(queue.tryPop(), i);
-  EXPECT_EQ(queue.tryPop(), std::nullopt);
-}
-
-TEST(SpscQueue, TwoThreadsLoseNothingAndKeepOrder) {
-  constexpr int kCount = 50000;
-  SpscQueue<int, 8> queue;
-  std::thread producer([&] {
-    for (int i = 0; i < kCount;)
-      if (queue.tryPush(i)) ++i;
-  });
-  std::vector<int> received;
-  received.reserve(kCount);
-  while (static_cast<int>(received.size()) < kCount)
-    if (const auto value = queue.tryPop()) received.push_back(*value);
-  producer.join();
-  std::vector<int> expected(kCount);
-  std::iota(expected.begin(), expected.end(), 0);
-  EXPECT_EQ(received, expected);
-}
-
-// Headers over blocks of the given lengths.
-struct Blocks {
-  explicit Blocks(const std::vector<DWORD>& lengths)
-      : data(lengths.size()), headers(lengths.size()) {
-    for (std::size_t i = 0; i < lengths.size(); ++i) {
-      data[i].assign(lengths[i], '\x55');
-      headers[i].lpData = data[i].data();
-      headers[i].dwBufferLength = lengths[i];
-    }
-  }
-  std::vector<std::vector<char>> data;
-  std::vector<WAVEHDR> headers;
-};
-
-std::vector<char> counting(std::size_t bytes, int from = 0) {
-  std::vector<char> samples(bytes);
-  std::iota(samples.begin(), samples.end(), static_cast<char>(from));
-  return samples;
-}
-
-struct CaptureCase {
-  const char* what;
-  DWORD frameBytes;
-  std::vector<DWORD> blockLengths;
-  std::vector<std::size_t> callbackFrames;  // frames per callback
-  std::vector<DWORD> finishedBytes;         // blocks back, in order
-  DWORD partial;                            // bytes in the block still being filled
-};
-
-TEST(AudioBlockChannel, CaptureFillsBlocksInQueueOrderWithWholeFrames) {
-  const CaptureCase cases[] = {
-      {"exact blocks", 4, {8, 8}, {2, 2}, {8, 8}, 0},
-      {"callback spans blocks", 4, {8, 8, 8}, {3, 1}, {8, 8}, 0},
-      {"partial block at the end", 4, {8, 8}, {3}, {8}, 4},
-      {"length rounded down to frames", 4, {10, 9}, {2, 2}, {8, 8}, 0},
-      {"block shorter than a frame comes back empty", 4, {3, 4}, {1}, {0, 4}, 0},
-      {"frames beyond the blocks are dropped", 2, {4}, {10}, {4}, 0},
-      {"8-bit mono", 1, {5, 5}, {7}, {5}, 2},
-  };
-  for (const CaptureCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    Blocks blocks(c.blockLengths);
-    AudioBlockChannel channel;
-    channel.configure(c.frameBytes, 0);
-    for (WAVEHDR& header : blocks.headers) ASSERT_TRUE(channel.give(&header));
-    std::size_t total = 0;
-    for (std::size_t frames : c.callbackFrames) total += frames * c.frameBytes;
-    const std::vector<char> samples = counting(total);
-    std::size_t at = 0;
-    for (std::size_t frames : c.callbackFrames) {
-      channel.capture(samples.data() + at, frames);
-      at += frames * c.frameBytes;
-    }
-
-    std::size_t expectedAt = 0;
-    for (std::size_t i = 0; i < c.finishedBytes.size(); ++i) {
-      const auto finished = channel.takeFinished();
-      ASSERT_TRUE(finished) << "block " << i;
-      EXPECT_EQ(finished->header, &blocks.headers[i]);
-      ASSERT_EQ(finished->bytes, c.finishedBytes[i]) << "block " << i;
-      EXPECT_EQ(std::memcmp(blocks.data[i].data(), samples.data() + expectedAt, finished->bytes), 0)
-          << "block " << i;
-      expectedAt += finished->bytes;
-    }
-    EXPECT_FALSE(channel.takeFinished());
-    EXPECT_EQ(channel.reclaim(), c.partial);
-  }
-}
-
-TEST(AudioBlockChannel, PlayConsumesBlocksInOrderThenSilence) {
-  struct PlayCase {
+TEST(DeviceShapes, TheBlocksOwnShapeFirstThenTheDevicesThenOtherChannelCounts) {
+  struct ShapeCase {
     const char* what;
-    DWORD frameBytes;
-    unsigned char silence;
-    std::vector<DWORD> blockLengths;
-    std::size_t frames;
-    std::size_t playedBytes;  // the rest is silence
-    std::size_t finished;
+    uint32_t rate;
+    unsigned channels;
+    int maxChannels;
+    double defaultRate;
+    std::vector<DeviceShape> first;  // the first candidates, in order
+    unsigned mostChannels;           // no candidate has more
   };
-  const PlayCase cases[] = {
-      {"16-bit, runs dry", 2, 0, {4, 6}, 8, 10, 2},
-      {"8-bit silence is 0x80", 1, 0x80, {3}, 5, 3, 1},
-      {"stops inside a block", 2, 0, {8, 8}, 5, 10, 1},
-      {"odd length plays whole frames", 2, 0, {5}, 4, 4, 1},
+  const ShapeCase cases[] = {
+      {"stereo input, 48 kHz device", 44100, 2, 2, 48000, {{44100, 2}, {48000, 2}, {96000, 2}}, 2},
+      {"the default rate comes before the common ones",
+       44100,
+       1,
+       2,
+       32000,
+       {{44100, 1}, {32000, 1}, {48000, 1}},
+       2},
+      {"a mono device for stereo blocks", 44100, 2, 1, 44100, {{44100, 1}, {48000, 1}}, 1},
+      {"a device with many channels", 44100, 1, 8, 44100, {{44100, 1}, {48000, 1}}, 8},
+      {"no default rate", 44100, 2, 2, 0, {{44100, 2}, {48000, 2}}, 2},
   };
-  for (const PlayCase& c : cases) {
+  for (const ShapeCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Blocks blocks(c.blockLengths);
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < blocks.data.size(); ++i) {
-      const std::vector<char> content = counting(blocks.data[i].size(), static_cast<int>(total));
-      blocks.data[i] = content;
-      blocks.headers[i].lpData = blocks.data[i].data();
-      total += content.size();
+    const auto shapes = deviceShapesToTry(c.rate, c.channels, c.maxChannels, c.defaultRate);
+    ASSERT_GE(shapes.size(), c.first.size());
+    EXPECT_TRUE(std::equal(c.first.begin(), c.first.end(), shapes.begin()));
+    for (const DeviceShape& shape : shapes) {
+      EXPECT_LE(shape.channels, c.mostChannels);
+      EXPECT_EQ(std::count(shapes.begin(), shapes.end(), shape), 1) << shape.rate;
     }
-    AudioBlockChannel channel;
-    channel.configure(c.frameBytes, c.silence);
-    for (WAVEHDR& header : blocks.headers) channel.give(&header);
-    std::vector<char> out(c.frames * c.frameBytes, '\x11');
-    channel.play(out.data(), c.frames);
-
-    std::vector<char> expected;
-    for (const std::vector<char>& block : blocks.data) {
-      const std::size_t whole = block.size() - block.size() % c.frameBytes;
-      expected.insert(expected.end(), block.begin(), block.begin() + whole);
-    }
-    expected.resize(c.playedBytes);
-    expected.resize(out.size(), static_cast<char>(c.silence));
-    EXPECT_EQ(out, expected);
-    std::size_t finished = 0;
-    while (channel.takeFinished()) ++finished;
-    EXPECT_EQ(finished, c.finished);
   }
 }
 
-TEST(AudioBlockChannel, PausedPlaysSilenceAndKeepsItsPlace) {
-  Blocks blocks({8});
-  blocks.data[0] = counting(8, 1);
-  blocks.headers[0].lpData = blocks.data[0].data();
-  AudioBlockChannel channel;
-  channel.configure(2, 0);
-  channel.give(&blocks.headers[0]);
-  std::vector<char> out(4);
-  channel.play(out.data(), 2);
-  EXPECT_EQ(out, (std::vector<char>{1, 2, 3, 4}));
-  channel.setPaused(true);
-  channel.play(out.data(), 2);
-  EXPECT_EQ(out, (std::vector<char>{0, 0, 0, 0}));
-  EXPECT_FALSE(channel.takeFinished());
-  channel.setPaused(false);
-  channel.play(out.data(), 2);
-  EXPECT_EQ(out, (std::vector<char>{5, 6, 7, 8}));
-  EXPECT_TRUE(channel.takeFinished());
+TEST(BoundedCaller, AnOverrunningCallIsLeftBehindAndRefusesTheNextUntilItEnds) {
+  using namespace std::chrono_literals;
+  BoundedCaller caller;
+  EXPECT_EQ(caller.run([] { return 7; }, 1s), 7);
+
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(caller.run(
+                [release] {
+                  while (!release->load()) std::this_thread::sleep_for(1ms);
+                  return 1;
+                },
+                50ms),
+            std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+  EXPECT_TRUE(caller.stuck());
+  EXPECT_EQ(caller.run([] { return 2; }, 1s), std::nullopt) << "refused at once while stuck";
+
+  release->store(true);
+  while (caller.stuck()) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(caller.run([] { return 3; }, 1s), 3);
 }
 
-// The audio thread records a running count in chunks of varying size while the UI thread
-// keeps four blocks queued; every block must come back in order holding the next bytes.
-TEST(AudioBlockChannel, CaptureAcrossThreadsKeepsEverySample) {
-  constexpr DWORD kBlockBytes = 4000;
-  constexpr int kBlocksWanted = 400;
-  Blocks blocks(std::vector<DWORD>(4, kBlockBytes));
-  AudioBlockChannel channel;
-  channel.configure(2, 0);
-  for (WAVEHDR& header : blocks.headers) channel.give(&header);
-
-  // Stops and joins when the test ends, also on a failed assertion.
-  std::jthread audio([&](std::stop_token stop) {
-    std::vector<char> chunk(2 * 997);
-    unsigned char next = 0;
-    std::size_t frames = 1;
-    while (!stop.stop_requested()) {
-      frames = frames % 997 + 1;
-      for (std::size_t i = 0; i < frames * 2; ++i) chunk[i] = static_cast<char>(next++);
-      channel.capture(chunk.data(), frames);
-    }
-  });
-
-  // Frames dropped while no block was queued break the count between blocks, so each
-  // block is checked on its own: consecutive bytes inside it.
-  int received = 0;
-  std::size_t expectedBlock = 0;
-  while (received < kBlocksWanted) {
-    const auto finished = channel.takeFinished();
-    if (!finished) continue;
-    ASSERT_EQ(finished->header, &blocks.headers[expectedBlock]);
-    ASSERT_EQ(finished->bytes, kBlockBytes);
-    const std::vector<char>& data = blocks.data[expectedBlock];
-    for (std::size_t i = 1; i < data.size(); ++i)
-      ASSERT_EQ(static_cast<unsigned char>(data[i]), static_cast<unsigned char>(data[i - 1] + 1))
-          << "block " << received << " byte " << i;
-    channel.give(finished->header);
-    expectedBlock = (expectedBlock + 1) % blocks.headers.size();
-    ++received;
+TEST(BoundedCaller, GoingAwayWhileStuckDoesNotWait) {
+  using namespace std::chrono_literals;
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  const auto started = std::chrono::steady_clock::now();
+  {
+    BoundedCaller caller;
+    caller.run(
+        [release] {
+          while (!release->load()) std::this_thread::sleep_for(1ms);
+          return 0;
+        },
+        10ms);
   }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+  release->store(true);  // the thread left behind ends now
+}
+
+TEST(LibraryChatter, TellsTheSoundLibrariesLinesFromEveryoneElses) {
+  const std::pair<const char*, bool> lines[] = {
+      {"ALSA lib pcm.c:8570:(snd_pcm_recover) underrun occurred", true},
+      {"Expression 'alsa_snd_pcm_prepare( stream->playback.pcm )' failed in "
+       "'src/hostapi/alsa/pa_linux_alsa.c', line: 2920",
+       true},
+      {"Cannot connect to server socket err = No such file or directory", true},
+      {"JackShmReadWritePtr::~JackShmReadWritePtr - Init not done for -1, skipping unlock", true},
+      {"jack server is not running or cannot be started", true},
+      {"sound input lost: default", false},
+      {"osciloskop: no display found: running headless on the offscreen platform", false},
+      {"QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to '/tmp/runtime-root'", false},
+      {"==1234==ERROR: AddressSanitizer: heap-use-after-free", false},
+      {"screenshot saved to /tmp/x.png", false},
+  };
+  for (const auto& [line, chatter] : lines) EXPECT_EQ(isLibraryChatter(line), chatter) << line;
 }
 
 WAVEFORMATEX pcm(uint16_t channels, uint16_t bits, uint32_t rate) {

@@ -4,21 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "RateConverter.h"
+#include "ToneTestSupport.h"
 
 namespace {
-
-std::vector<int16_t> Tone(double rate, double hertz, double amplitude, size_t frames) {
-  std::vector<int16_t> values(frames);
-  for (size_t k = 0; k < frames; ++k)
-    values[k] = static_cast<int16_t>(
-        std::lround(amplitude * std::sin(2 * std::numbers::pi * hertz * k / rate)));
-  return values;
-}
 
 // Converts the whole of `input` in calls of at most `chunk` frames, then flushes.
 std::vector<int16_t> Convert(RateConverter& converter, const std::vector<int16_t>& input,
@@ -39,27 +30,6 @@ std::vector<int16_t> Convert(RateConverter& converter, const std::vector<int16_t
   return output;
 }
 
-// Frequency from the first and last rising zero crossing (interpolated) of a clean tone.
-double Frequency(const std::vector<int16_t>& values, size_t from, size_t to, double rate) {
-  double first = -1, last = -1;
-  int periods = -1;
-  for (size_t k = from + 1; k < to; ++k) {
-    if (values[k - 1] < 0 && values[k] >= 0) {
-      const double at = k - 1 + double(-values[k - 1]) / (values[k] - values[k - 1]);
-      if (first < 0) first = at;
-      last = at;
-      ++periods;
-    }
-  }
-  return periods * rate / (last - first);
-}
-
-double Rms(const std::vector<int16_t>& values, size_t from, size_t to) {
-  double sum = 0;
-  for (size_t k = from; k < to; ++k) sum += double(values[k]) * values[k];
-  return std::sqrt(sum / double(to - from));
-}
-
 struct RateCase {
   double from, to;
   size_t chunk;  // frames per call
@@ -77,21 +47,23 @@ TEST(RateConverter, KeepsPitchAndLevelInBothDirections) {
     std::string error;
     RateConverter converter(c.from, c.to, 1, RateConverter::Input::Int16, &error);
     ASSERT_TRUE(converter.valid()) << error;
-    const std::vector<int16_t> input = Tone(c.from, 1000, 10000, size_t(c.from * 2));
+    const std::vector<int16_t> input = ToneFrames(c.from, 1000, 10000, size_t(c.from * 2));
     const std::vector<int16_t> output = Convert(converter, input, c.chunk);
     // The stream keeps its length: two seconds in, two seconds out.
     EXPECT_NEAR(double(output.size()), c.to * 2, 2) << c.from << " -> " << c.to;
     // Away from the filter's start and end.
     const size_t from = size_t(c.to * 0.1), to = size_t(c.to * 1.9);
-    EXPECT_NEAR(Frequency(output, from, to, c.to), 1000, 1000 * 1e-4) << c.from << " -> " << c.to;
-    const double expectedRms = Rms(input, size_t(c.from * 0.1), size_t(c.from * 1.9));
-    EXPECT_NEAR(Rms(output, from, to), expectedRms, expectedRms * 1e-3) << c.from << " -> " << c.to;
+    EXPECT_NEAR(ToneFrequency(output, from, to, c.to), 1000, 1000 * 1e-4)
+        << c.from << " -> " << c.to;
+    const double expectedRms = ToneRms(input, size_t(c.from * 0.1), size_t(c.from * 1.9));
+    EXPECT_NEAR(ToneRms(output, from, to), expectedRms, expectedRms * 1e-3)
+        << c.from << " -> " << c.to;
   }
 }
 
 TEST(RateConverter, SameInputGivesTheSameOutputAndClipsAreCounted) {
   std::string error;
-  const std::vector<int16_t> input = Tone(48000, 440, 32767, 48000);
+  const std::vector<int16_t> input = ToneFrames(48000, 440, 32767, 48000);
   RateConverter first(48000, 44100, 1, RateConverter::Input::Int16, &error);
   RateConverter second(48000, 44100, 1, RateConverter::Input::Int16, &error);
   const auto a = Convert(first, input, 4800);

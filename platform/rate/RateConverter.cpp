@@ -43,6 +43,10 @@ size_t RateConverter::outputFramesFor(size_t inputFrames) const {
       std::ceil(static_cast<double>(inputFrames) * outputRate_ / inputRate_));
 }
 
+double RateConverter::delayFrames() const {
+  return resampler_ != nullptr ? soxr_delay(resampler_) : 0;
+}
+
 size_t RateConverter::clippedValues() const {
   return resampler_ != nullptr ? *soxr_num_clips(resampler_) : 0;
 }

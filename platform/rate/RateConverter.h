@@ -41,6 +41,8 @@ class RateConverter {
 
   // Output frames that `inputFrames` input frames make, rounded up (room for one call).
   size_t outputFramesFor(size_t inputFrames) const;
+  // Output frames the filter holds back at the moment.
+  double delayFrames() const;
 
   // Output values clipped to the 16-bit range since construction or clear().
   size_t clippedValues() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <ostream>
 #include <sstream>
 
@@ -74,4 +75,25 @@ void writeAudioDeviceList(std::ostream& out, const std::vector<AudioDeviceInfo>&
                           int defaultInput, int defaultOutput) {
   writeSection(out, devices, AudioDirection::Input, defaultInput);
   writeSection(out, devices, AudioDirection::Output, defaultOutput);
+}
+
+std::vector<DeviceShape> deviceShapesToTry(uint32_t rate, unsigned channels, int maxChannels,
+                                           double defaultRate) {
+  std::vector<uint32_t> rates = {rate};
+  if (defaultRate >= 1) rates.push_back(static_cast<uint32_t>(std::lround(defaultRate)));
+  for (uint32_t common :
+       {48000u, 44100u, 96000u, 88200u, 32000u, 22050u, 16000u, 11025u, 8000u, 192000u})
+    rates.push_back(common);
+  std::vector<unsigned> channelCounts = {channels, 2, 1};
+  if (maxChannels > 0) channelCounts.push_back(static_cast<unsigned>(maxChannels));
+
+  std::vector<DeviceShape> shapes;
+  for (unsigned count : channelCounts) {
+    if (maxChannels > 0 && count > static_cast<unsigned>(maxChannels)) continue;
+    for (uint32_t r : rates) {
+      const DeviceShape shape{r, count};
+      if (std::find(shapes.begin(), shapes.end(), shape) == shapes.end()) shapes.push_back(shape);
+    }
+  }
+  return shapes;
 }

@@ -4,6 +4,7 @@
 // command-line argument and printing the list. Nothing here talks to a device, so the
 // choice and the texts can be checked against any list.
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -18,6 +19,19 @@ struct AudioDeviceInfo {
 };
 
 enum class AudioDirection { Input, Output };
+
+// The frame rate and channel count a device stream runs at.
+struct DeviceShape {
+  uint32_t rate;
+  unsigned channels;
+  bool operator==(const DeviceShape&) const = default;
+};
+
+// The shapes to open a device with, best first: the blocks' own rate and channels, then the
+// device's default rate and the common rates, then other channel counts (the backend
+// converts between them and the blocks). Only channel counts the device has.
+std::vector<DeviceShape> deviceShapesToTry(uint32_t rate, unsigned channels, int maxChannels,
+                                           double defaultRate);
 
 // The device that `wanted` names for the direction: a device number (by index only), or a
 // case-insensitive part of the name (an exact name wins over a partial match, then the

@@ -1,36 +1,33 @@
 #include "PortAudioCard.h"
 
-#include <fcntl.h>
+#include <pa_jack.h>
 #include <portaudio.h>
-#include <unistd.h>
 
-#include <QCoreApplication>
-#include <QPointer>
-#include <cstdio>
+#include <cmath>
+#include <cstdlib>
 #include <ostream>
 
-#include "AudioBlockChannel.h"
+#include "BlockPumps.h"
+#include "DeviceWatch.h"
+#include "LibraryChatter.h"
 #include "WaveDeviceQueue.h"
 
 namespace {
 
-// PortAudio's initialisation probes ALSA and JACK, which print their complaints about
-// absent cards and servers straight to fd 2. Point fd 2 at /dev/null for the call.
-template <typename Call>
-PaError withStderrSilenced(Call call) {
-  std::fflush(stderr);
-  const int saved = dup(STDERR_FILENO);
-  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  const bool redirected = saved >= 0 && null >= 0 && dup2(null, STDERR_FILENO) >= 0;
-  const PaError result = call();
-  if (redirected) {
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-  }
-  if (saved >= 0) close(saved);
-  if (null >= 0) close(null);
-  return result;
-}
+using std::chrono::milliseconds;
+
+// Opening and starting may take a sound server a moment; stopping never should. A call
+// that overruns these is taken for a dead device and left behind.
+constexpr milliseconds kOpenTimeout{2000};
+constexpr milliseconds kStopTimeout{500};
+// The blocks are a quarter second long: a tenth of a second of device buffer costs nothing
+// and rides out a busy machine.
+constexpr double kSuggestedLatency = 0.1;
+constexpr double kRingSeconds = 2.0;
+constexpr milliseconds kWatchdogInterval{250};
+constexpr double kListAgeSeconds = 1.0;
+// How long an input stream runs on after its device was closed, waiting to be opened again.
+constexpr double kIdleInputSeconds = 2.0;
 
 MMRESULT resultFor(PaError error) {
   switch (error) {
@@ -64,13 +61,15 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace {
 
-// PortAudio is initialised at first use and stays for the life of the process. Terminating
-// it makes ALSA unload its plugins, and libraries they pulled in leave allocations behind
-// that the leak checker reports from unloaded code; it also spares a second device scan.
-// Empty when it succeeded.
+// PortAudio is initialised at first use and stays so for the life of the process, but for
+// the moments a card reads the device list again. Empty when it succeeded.
 const std::string& portAudioError() {
   static const std::string error = [] {
-    const PaError result = withStderrSilenced([] { return Pa_Initialize(); });
+    filterLibraryChatter();
+    // Probing the devices must not start a JACK server (ALSA's jack device would).
+    setenv("JACK_NO_START_SERVER", "1", 0);
+    PaJack_SetClientName("osciloskop");
+    const PaError result = Pa_Initialize();
     return result == paNoError ? std::string()
                                : std::string("PortAudio: ") + Pa_GetErrorText(result);
   }();
@@ -97,152 +96,339 @@ int defaultDevice(AudioDirection direction) {
   return device != paNoDevice && Pa_GetDeviceInfo(device) ? device : -1;
 }
 
+// The device for one direction: the default, or the one the command line names.
+int findDevice(const std::vector<AudioDeviceInfo>& devices, AudioDirection direction,
+               const std::string& wanted, std::string* error) {
+  return wanted.empty() ? defaultDevice(direction)
+                        : chooseAudioDevice(devices, direction, wanted, error);
+}
+
+AudioDirection audioDirection(WaveDirection direction) {
+  return direction == WaveDirection::In ? AudioDirection::Input : AudioDirection::Output;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 
-// One device direction: the headers in `queue` (flags, order, notifications) on the UI
-// thread, the samples moved by `channel` on PortAudio's callback thread.
+// One device direction: the headers in `queue` (flags, order, notifications) and the pump
+// on the UI thread, the frames moved by the stream's callback into or out of `link_`.
 class PortAudioCard::Direction {
  public:
-  explicit Direction(WaveDirection direction) : queue(direction), direction_(direction) {}
+  Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device)
+      : queue(direction), card_(card), direction_(direction), wanted_(std::move(wanted)) {
+    useDevice(device);
+  }
   ~Direction() { closeStream(); }
   Direction(const Direction&) = delete;
   Direction& operator=(const Direction&) = delete;
 
-  MMRESULT open(const PaStreamParameters& parameters, const WAVEFORMATEX& format,
-                QObject* callback) {
-    const bool input = direction_ == WaveDirection::In;
-    channel_.configure(format.nBlockAlign, format.wBitsPerSample == 8 ? 0x80 : 0);
-    const PaError error =
-        Pa_OpenStream(&stream_, input ? &parameters : nullptr, input ? nullptr : &parameters,
-                      format.nSamplesPerSec, paFramesPerBufferUnspecified, paClipOff,
-                      &Direction::streamCallback, this);
-    if (error != paNoError) {
-      stream_ = nullptr;
-      return resultFor(error);
-    }
-    // Output runs from the open, playing silence until blocks arrive; input records from
-    // the start call.
-    if (const MMRESULT result = input ? MMSYSERR_NOERROR : startStream()) {
+  int device() const { return device_; }
+  bool hasStream() const { return stream_ != nullptr; }
+  uint32_t streamRate() const { return stream_ ? shape_.rate : 0; }
+  uint64_t xruns() const { return retiredXruns_ + (link_ ? link_->xruns() : 0); }
+
+  MMRESULT open(const WAVEFORMATEX& format, QObject* callback) {
+    // An input stream still running from the previous open is taken up again.
+    if (!(stream_ && format == format_)) {
       closeStream();
-      return result;
+      if (const MMRESULT result = openStream(format)) return result;
     }
-    return queue.open(format, callback);
+    if (const MMRESULT result = queue.open(format, callback)) return result;
+    discardRecorded();
+    return MMSYSERR_NOERROR;
   }
 
+  // The input stream goes on running for a while with nothing to record into: opened again
+  // soon (as the oscilloscope does every second), it delivers at once, where a newly started
+  // stream of some servers begins with a stretch of silence.
   MMRESULT close() {
     if (const MMRESULT result = queue.close()) return result;
-    closeStream();
-    return MMSYSERR_NOERROR;
-  }
-
-  MMRESULT prepare(WAVEHDR* header) {
-    queue.prepare(header);
-    return MMSYSERR_NOERROR;
-  }
-
-  MMRESULT unprepare(WAVEHDR* header) {
-    queue.unprepare(header);
+    if (isInput() && streamRunning_)
+      idleSince_ = card_.deviceTime();
+    else
+      closeStream();
     return MMSYSERR_NOERROR;
   }
 
   MMRESULT add(WAVEHDR* header) {
+    if (queue.lost()) return MMSYSERR_NODRIVER;
+    // Output stopped by a reset plays again with its next block.
+    if (!isInput())
+      if (const MMRESULT result = startStream()) return result;
     if (const MMRESULT result = queue.add(header)) return result;
-    channel_.give(header);  // never full: it holds no more headers than `queue`
+    pump();
     return MMSYSERR_NOERROR;
   }
 
-  MMRESULT startStream() {
-    if (streamRunning_) return MMSYSERR_NOERROR;
-    const PaError error = Pa_StartStream(stream_);
-    streamRunning_ = error == paNoError;
-    if (direction_ == WaveDirection::In) queue.setRunning(streamRunning_);
-    return resultFor(error);
+  // Input: records into the queued blocks from now on.
+  MMRESULT startRecording() {
+    if (const MMRESULT result = startStream()) return result;
+    discardRecorded();
+    queue.setRunning(true);
+    return MMSYSERR_NOERROR;
   }
 
-  // Stops the stream and returns every queued block, in queue order; an input block keeps
-  // what was recorded into it. Output goes on running (silent) afterwards.
+  // Returns every queued block, in queue order; an input block keeps what was recorded into
+  // it, and recording stops until the next start. The output stream stops, and starts again
+  // with the next block written.
   MMRESULT reset() {
-    if (const MMRESULT result = stopStream()) return result;
-    collect();
-    const DWORD partial = channel_.reclaim();
-    if (direction_ == WaveDirection::In) queue.advance(partial);
+    pump();
+    if (isInput()) {
+      queue.setRunning(false);
+    } else {
+      stopStream();
+      if (link_) link_->ring().clear();
+      if (playback_ && link_) playback_->restart(*link_);
+    }
     queue.returnAll();
-    return direction_ == WaveDirection::In ? MMSYSERR_NOERROR : startStream();
+    return MMSYSERR_NOERROR;
   }
 
   MMRESULT setPaused(bool paused) {
-    channel_.setPaused(paused);
+    if (link_) link_->setPaused(paused);
     queue.setRunning(!paused);
     return MMSYSERR_NOERROR;
   }
 
-  // UI thread, from the timer: hands back the blocks the callback has finished.
-  void collect() {
-    while (const auto finished = channel_.takeFinished()) queue.advance(finished->bytes);
+  // What the stream has done since the last look: blocks due, and whether it still lives.
+  void service(double now) {
+    if (!link_) return;
+    pump();
+    if (!queue.isOpen() && now - idleSince_ > kIdleInputSeconds) closeStream();
+    if (!streamRunning_) return;
+    if (const uint64_t callbacks = link_->callbacks(); callbacks != seenCallbacks_) {
+      seenCallbacks_ = callbacks;
+      away_ = false;
+      watch_.progressed(now, deviceName_, announcer());
+    }
+    if (link_->finished() || watch_.stalled(now)) loseDevice();
+  }
+
+  // Tells the user once per stretch of over- or underruns.
+  void reportXruns() {
+    const uint64_t total = xruns();
+    if (total == reportedXruns_) {
+      inXrunStretch_ = false;
+      return;
+    }
+    if (!inXrunStretch_) {
+      announcer()(std::string(isInput() ? "sound input: overrun, " : "sound output: underrun, ") +
+                  std::to_string(total) + " so far");
+    }
+    inXrunStretch_ = true;
+    reportedXruns_ = total;
+  }
+
+  // After the device list was read again: the same device, found by its name (the default
+  // device of the time, too: a new default is not what the user was measuring).
+  void findDeviceAgain(const std::vector<AudioDeviceInfo>& devices) {
+    std::string ignored;
+    useDevice(findDevice(devices, audioDirection(direction_),
+                         deviceName_.empty() ? wanted_ : deviceName_, &ignored));
   }
 
   WaveDeviceQueue queue;
 
  private:
-  MMRESULT stopStream() {
-    if (!streamRunning_) return MMSYSERR_NOERROR;
-    const PaError error = Pa_AbortStream(stream_);
-    if (error != paNoError) return resultFor(error);
-    streamRunning_ = false;
-    if (direction_ == WaveDirection::In) queue.setRunning(false);
+  bool isInput() const { return direction_ == WaveDirection::In; }
+
+  DeviceWatch::Announce announcer() const {
+    return [&card = card_](const std::string& line) { card.announce(line); };
+  }
+
+  void useDevice(int device) {
+    device_ = device;
+    if (const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr)
+      deviceName_ = info->name ? info->name : "";
+  }
+
+  // The rate and channels to open the device with: the blocks' own where the device takes
+  // them, else what it offers (the pumps convert).
+  std::optional<DeviceShape> chooseShape(const WAVEFORMATEX& format) const {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device_);
+    if (!info) return std::nullopt;
+    const bool input = isInput();
+    const int maxChannels = input ? info->maxInputChannels : info->maxOutputChannels;
+    const auto candidates = deviceShapesToTry(format.nSamplesPerSec, format.nChannels, maxChannels,
+                                              info->defaultSampleRate);
+    const auto chosen = card_.portAudio_.run(
+        [candidates, device = device_, input]() -> std::optional<DeviceShape> {
+          for (const DeviceShape& shape : candidates) {
+            PaStreamParameters parameters{device, static_cast<int>(shape.channels), paInt16,
+                                          kSuggestedLatency, nullptr};
+            if (Pa_IsFormatSupported(input ? &parameters : nullptr, input ? nullptr : &parameters,
+                                     shape.rate) == paFormatIsSupported)
+              return shape;
+          }
+          return std::nullopt;
+        },
+        kOpenTimeout);
+    return chosen ? *chosen : std::nullopt;
+  }
+
+  // Opens the device for `format`; input and output start running at once.
+  MMRESULT openStream(const WAVEFORMATEX& format) {
+    // PortAudio is still inside a call that overran: nothing of it can be touched.
+    if (card_.portAudio_.stuck()) return MMSYSERR_NODRIVER;
+    if (device_ < 0) return away_ ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    const auto shape = chooseShape(format);
+    if (!shape) return away_ ? MMSYSERR_NODRIVER : WAVERR_BADFORMAT;
+
+    auto link = std::make_unique<StreamLink>(static_cast<std::size_t>(kRingSeconds * shape->rate),
+                                             shape->channels, card_.wake_);
+    const bool input = isInput();
+    PaStreamParameters parameters{device_, static_cast<int>(shape->channels), paInt16,
+                                  kSuggestedLatency, nullptr};
+    const auto opened = card_.portAudio_.run(
+        [parameters, input, rate = shape->rate, user = link.get()] {
+          PaStream* stream = nullptr;
+          PaError error =
+              Pa_OpenStream(&stream, input ? &parameters : nullptr, input ? nullptr : &parameters,
+                            rate, paFramesPerBufferUnspecified, paClipOff, &streamCallback, user);
+          if (error == paNoError) Pa_SetStreamFinishedCallback(stream, &streamFinished);
+          return std::pair{error, stream};
+        },
+        kOpenTimeout);
+    if (!opened) {
+      (void)link.release();  // the call still running may yet hand it to a stream
+      return MMSYSERR_NODRIVER;
+    }
+    if (opened->first != paNoError) return away_ ? MMSYSERR_NODRIVER : resultFor(opened->first);
+
+    stream_ = opened->second;
+    link_ = std::move(link);
+    shape_ = *shape;
+    format_ = format;
+    if (input)
+      capture_ = std::make_unique<CapturePump>(format, shape_);
+    else
+      playback_ = std::make_unique<PlaybackPump>(format, shape_);
+    if (const MMRESULT result = startStream()) {
+      closeStream();
+      return result;
+    }
     return MMSYSERR_NOERROR;
   }
 
+  MMRESULT startStream() {
+    if (streamRunning_) return MMSYSERR_NOERROR;
+    if (!stream_) return MMSYSERR_NODRIVER;
+    link_->rearm();
+    const auto started =
+        card_.portAudio_.run([stream = stream_] { return Pa_StartStream(stream); }, kOpenTimeout);
+    if (!started) {
+      abandonStream();
+      loseDevice();
+      return MMSYSERR_NODRIVER;
+    }
+    if (*started != paNoError) return resultFor(*started);
+    streamRunning_ = true;
+    seenCallbacks_ = link_->callbacks();
+    watch_.started(card_.deviceTime());
+    return MMSYSERR_NOERROR;
+  }
+
+  // Input: what was recorded before the start belongs to no block.
+  void discardRecorded() {
+    if (!capture_) return;
+    capture_->discard(*link_);
+  }
+
+  void pump() {
+    if (!link_) return;
+    if (capture_) capture_->pump(*link_, queue);
+    if (playback_) playback_->pump(*link_, queue);
+  }
+
+  void stopStream() {
+    if (!streamRunning_) return;
+    streamRunning_ = false;
+    watch_.stopped();
+    if (!card_.portAudio_.run([stream = stream_] { return Pa_AbortStream(stream); }, kStopTimeout))
+      abandonStream();
+  }
+
   void closeStream() {
-    if (!stream_) return;
     stopStream();
-    Pa_CloseStream(stream_);
+    if (stream_ &&
+        !card_.portAudio_.run([stream = stream_] { return Pa_CloseStream(stream); }, kStopTimeout))
+      abandonStream();
+    if (link_) retiredXruns_ += link_->xruns();
     stream_ = nullptr;
-    channel_.reclaim();
+    link_.reset();
+    capture_.reset();
+    playback_.reset();
+  }
+
+  // A stream stuck in PortAudio: its callback may still run, so what it uses stays.
+  void abandonStream() {
+    streamRunning_ = false;
+    stream_ = nullptr;
+    if (link_) retiredXruns_ += link_->xruns();
+    (void)link_.release();
+  }
+
+  // The device has gone away: its blocks come back as at a reset, and the stream is let go.
+  void loseDevice() {
+    pump();
+    closeStream();
+    queue.lose();
+    away_ = true;
+    watch_.lost(deviceName_, announcer());
   }
 
   static int streamCallback(const void* input, void* output, unsigned long frames,
-                            const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags,
-                            void* userData) {
-    AudioBlockChannel& channel = static_cast<Direction*>(userData)->channel_;
-    if (input) channel.capture(static_cast<const char*>(input), frames);
-    if (output) channel.play(static_cast<char*>(output), frames);
+                            const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags flags,
+                            void* user) {
+    auto* link = static_cast<StreamLink*>(user);
+    if (input) {
+      link->capture(static_cast<const int16_t*>(input), frames,
+                    (flags & (paInputOverflow | paInputUnderflow)) != 0);
+    }
+    if (output) {
+      link->play(static_cast<int16_t*>(output), frames,
+                 (flags & (paOutputUnderflow | paOutputOverflow)) != 0);
+    }
     return paContinue;
   }
 
+  static void streamFinished(void* user) { static_cast<StreamLink*>(user)->finish(); }
+
+  PortAudioCard& card_;
   const WaveDirection direction_;
-  AudioBlockChannel channel_;
+  const std::string wanted_;  // from the command line; empty: the default device
+  int device_ = -1;
+  std::string deviceName_;
+  DeviceWatch watch_{direction_};
+  bool away_ = false;  // lost, and not seen to run since
+
   PaStream* stream_ = nullptr;
+  std::unique_ptr<StreamLink> link_;
+  std::unique_ptr<CapturePump> capture_;
+  std::unique_ptr<PlaybackPump> playback_;
+  DeviceShape shape_{};
+  WAVEFORMATEX format_{};
   bool streamRunning_ = false;
+  double idleSince_ = 0;  // input running with the device closed, since
+  uint64_t seenCallbacks_ = 0;
+
+  uint64_t retiredXruns_ = 0;  // of streams closed since
+  uint64_t reportedXruns_ = 0;
+  bool inXrunStretch_ = false;
 };
 
 // ---------------------------------------------------------------------------------------
-
-namespace {
-
-// The device for one direction: the default, or the one the command line names.
-bool pickDevice(const std::vector<AudioDeviceInfo>& devices, AudioDirection direction,
-                const std::string& wanted, int defaultDevice, int* device, std::string* error) {
-  *device = wanted.empty() ? defaultDevice : chooseAudioDevice(devices, direction, wanted, error);
-  return wanted.empty() || *device >= 0;
-}
-
-}  // namespace
 
 std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice,
                                                      std::string* error) {
   if (*error = portAudioError(); !error->empty()) return nullptr;
   const std::vector<AudioDeviceInfo> devices = portAudioDevices();
-  int input = -1;
-  int output = -1;
-  if (!pickDevice(devices, AudioDirection::Input, choice.input,
-                  defaultDevice(AudioDirection::Input), &input, error) ||
-      !pickDevice(devices, AudioDirection::Output, choice.output,
-                  defaultDevice(AudioDirection::Output), &output, error))
-    return nullptr;
-  return std::unique_ptr<PortAudioCard>(new PortAudioCard(input, output));
+  const int input = findDevice(devices, AudioDirection::Input, choice.input, error);
+  if (input < 0 && !choice.input.empty()) return nullptr;
+  const int output = findDevice(devices, AudioDirection::Output, choice.output, error);
+  if (output < 0 && !choice.output.empty()) return nullptr;
+  return std::unique_ptr<PortAudioCard>(new PortAudioCard(choice, input, output));
 }
 
 bool PortAudioCard::hasInputDevice() {
@@ -259,69 +445,92 @@ bool PortAudioCard::listDevices(std::ostream& out) {
   return true;
 }
 
-PortAudioCard::PortAudioCard(int inputDevice, int outputDevice)
-    : inputDevice_(inputDevice),
-      outputDevice_(outputDevice),
-      in_(std::make_unique<Direction>(WaveDirection::In)),
-      out_(std::make_unique<Direction>(WaveDirection::Out)) {
-  collector_.setInterval(std::chrono::milliseconds(4));
-  QObject::connect(&collector_, &QTimer::timeout, [this] {
-    in_->collect();
-    out_->collect();
+PortAudioCard::PortAudioCard(const DeviceChoice& choice, int inputDevice, int outputDevice)
+    : in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice)),
+      out_(std::make_unique<Direction>(*this, WaveDirection::Out, choice.output, outputDevice)),
+      wakeNotifier_(wake_.fd(), QSocketNotifier::Read) {
+  QObject::connect(&wakeNotifier_, &QSocketNotifier::activated, [this] {
+    wake_.drain();
+    service();
   });
-  collector_.start();
+  watchdog_.setInterval(kWatchdogInterval);
+  QObject::connect(&watchdog_, &QTimer::timeout, [this] {
+    service();
+    in_->reportXruns();
+    out_->reportXruns();
+  });
+  listReadAt_ = deviceTime();
 }
 
 PortAudioCard::~PortAudioCard() = default;
 
-MMRESULT PortAudioCard::open(Direction& direction, int device, void** handle,
-                             const WAVEFORMATEX& format, QObject* callback) {
+void PortAudioCard::service() {
+  const double now = deviceTime();
+  in_->service(now);
+  out_->service(now);
+  // The watchdog runs while a stream exists: it sees a device that stops calling back, and
+  // an input stream left idle too long.
+  const bool open = in_->hasStream() || out_->hasStream();
+  if (open && !watchdog_.isActive()) watchdog_.start();
+  if (!open) watchdog_.stop();
+}
+
+void PortAudioCard::refreshDeviceList() {
+  const double now = deviceTime();
+  if (in_->hasStream() || out_->hasStream() || now - listReadAt_ < kListAgeSeconds) return;
+  listReadAt_ = now;
+  const auto devices = portAudio_.run(
+      []() -> std::optional<std::vector<AudioDeviceInfo>> {
+        Pa_Terminate();
+        if (Pa_Initialize() != paNoError) return std::nullopt;
+        return portAudioDevices();
+      },
+      kOpenTimeout);
+  if (!devices || !*devices) return;
+  in_->findDeviceAgain(**devices);
+  out_->findDeviceAgain(**devices);
+}
+
+MMRESULT PortAudioCard::open(Direction& direction, void** handle, const WAVEFORMATEX& format,
+                             QObject* callback) {
   if (direction.queue.isOpen()) return MMSYSERR_ALLOCATED;
   if (!isSupportedPcmFormat(format)) return WAVERR_BADFORMAT;
-  const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
-  if (!info) return MMSYSERR_BADDEVICEID;
-
-  const bool input = &direction == in_.get();
-  PaStreamParameters parameters{};
-  parameters.device = device;
-  parameters.channelCount = format.nChannels;
-  parameters.sampleFormat = format.wBitsPerSample == 8 ? paUInt8 : paInt16;
-  // The blocks are a quarter second long; a generous latency costs nothing and avoids
-  // overruns on a loaded machine.
-  parameters.suggestedLatency =
-      input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
-  const PaError supported = Pa_IsFormatSupported(
-      input ? &parameters : nullptr, input ? nullptr : &parameters, format.nSamplesPerSec);
-  if (supported != paFormatIsSupported) {
-    const MMRESULT result = resultFor(supported);
-    return result == MMSYSERR_ERROR ? WAVERR_BADFORMAT : result;
-  }
-  if (const MMRESULT result = direction.open(parameters, format, callback)) return result;
+  refreshDeviceList();
+  if (const MMRESULT result = direction.open(format, callback)) return result;
   *handle = direction.queue.handle();
+  service();
   return MMSYSERR_NOERROR;
 }
 
 template <typename Action>
 MMRESULT PortAudioCard::onOpen(Direction& direction, void* handle, Action action) {
   if (handle != direction.queue.handle() || !direction.queue.isOpen()) return MMSYSERR_INVALHANDLE;
-  return action(direction);
+  const MMRESULT result = action(direction);
+  service();
+  return result;
 }
 
 // The handles are the devices' header queues, seen through the opaque handle types.
 
 MMRESULT PortAudioCard::inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) {
   void* handle = nullptr;
-  const MMRESULT result = open(*in_, inputDevice_, &handle, format, callback);
+  const MMRESULT result = open(*in_, &handle, format, callback);
   if (result == MMSYSERR_NOERROR) *phwi = static_cast<HWAVEIN>(handle);
   return result;
 }
 
 MMRESULT PortAudioCard::inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) {
-  return onOpen(*in_, hwi, [header](Direction& d) { return d.prepare(header); });
+  return onOpen(*in_, hwi, [header](Direction& d) {
+    d.queue.prepare(header);
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT PortAudioCard::inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) {
-  return onOpen(*in_, hwi, [header](Direction& d) { return d.unprepare(header); });
+  return onOpen(*in_, hwi, [header](Direction& d) {
+    d.queue.unprepare(header);
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT PortAudioCard::inAddBuffer(HWAVEIN hwi, WAVEHDR* header) {
@@ -329,7 +538,7 @@ MMRESULT PortAudioCard::inAddBuffer(HWAVEIN hwi, WAVEHDR* header) {
 }
 
 MMRESULT PortAudioCard::inStart(HWAVEIN hwi) {
-  return onOpen(*in_, hwi, [](Direction& d) { return d.startStream(); });
+  return onOpen(*in_, hwi, [](Direction& d) { return d.startRecording(); });
 }
 
 MMRESULT PortAudioCard::inReset(HWAVEIN hwi) {
@@ -342,17 +551,23 @@ MMRESULT PortAudioCard::inClose(HWAVEIN hwi) {
 
 MMRESULT PortAudioCard::outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) {
   void* handle = nullptr;
-  const MMRESULT result = open(*out_, outputDevice_, &handle, format, callback);
+  const MMRESULT result = open(*out_, &handle, format, callback);
   if (result == MMSYSERR_NOERROR) *phwo = static_cast<HWAVEOUT>(handle);
   return result;
 }
 
 MMRESULT PortAudioCard::outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
-  return onOpen(*out_, hwo, [header](Direction& d) { return d.prepare(header); });
+  return onOpen(*out_, hwo, [header](Direction& d) {
+    d.queue.prepare(header);
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT PortAudioCard::outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
-  return onOpen(*out_, hwo, [header](Direction& d) { return d.unprepare(header); });
+  return onOpen(*out_, hwo, [header](Direction& d) {
+    d.queue.unprepare(header);
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT PortAudioCard::outWrite(HWAVEOUT hwo, WAVEHDR* header) {
@@ -377,4 +592,24 @@ MMRESULT PortAudioCard::outClose(HWAVEOUT hwo) {
 
 double PortAudioCard::deviceTime() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - made_).count();
+}
+
+uint64_t PortAudioCard::xruns() const {
+  return in_->xruns() + out_->xruns();
+}
+
+int PortAudioCard::inputDevice() const {
+  return in_->device();
+}
+
+int PortAudioCard::outputDevice() const {
+  return out_->device();
+}
+
+uint32_t PortAudioCard::inputStreamRate() const {
+  return in_->streamRate();
+}
+
+uint32_t PortAudioCard::outputStreamRate() const {
+  return out_->streamRate();
 }

@@ -1,16 +1,23 @@
 #pragma once
 
-// The real sound card, through PortAudio.
+// The real sound card, through PortAudio (ALSA, PulseAudio, PipeWire, JACK).
 //
-// Each direction is one PortAudio stream whose callback thread moves samples between the
-// device and the queued blocks. The callback shares with the UI thread only two lock-free
-// queues of headers (blocks to fill or play; blocks finished) and an atomic pause flag; it
-// never blocks, allocates or calls Qt. A timer on the UI thread collects the finished
-// blocks every few milliseconds, marks them done and posts their notifications; open,
-// close and reset act at the call (reset and close stop the stream first).
+// Each direction is one PortAudio stream. Its callback thread only moves frames between the
+// device and a ring (StreamLink); the UI thread moves them between the ring and the queued
+// blocks (BlockPumps), converting the frame rate where the device does not take the
+// blocks' own. The callback wakes the UI thread through an eventfd when a block is due or
+// the stream has stopped, so nothing polls.
+//
+// A device that goes away (its stream stops, or moves no frames for a second) is treated as
+// a device reset: every queued block comes back, the streams close through their normal
+// path, and opens are refused with MMSYSERR_NODRIVER until the device can be opened again;
+// its device list is read again whenever no stream is open. Every PortAudio call that can
+// block runs on a thread of its own and is waited for only so long, so that no call on a
+// dead device hangs the program.
 //
 // Make the card on the UI thread, after the QCoreApplication.
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
 #include <iosfwd>
@@ -18,6 +25,8 @@
 #include <string>
 
 #include "AudioDeviceList.h"
+#include "BoundedCaller.h"
+#include "StreamLink.h"
 #include "WaveBackend.h"
 
 class PortAudioCard : public WaveBackend {
@@ -28,10 +37,10 @@ class PortAudioCard : public WaveBackend {
     std::string output;
   };
 
-  // Initialises PortAudio at the first call (with the ALSA and JACK chatter on stderr
-  // silenced; it then stays initialised) and picks the devices. Returns null with *error
-  // set when PortAudio fails or a named device does not exist (the text then lists the
-  // devices). A direction without any device is allowed: opening it fails with
+  // Initialises PortAudio at the first call (it then stays initialised, with the sound
+  // libraries' chatter kept off the standard error) and picks the devices. Returns null with
+  // *error set when PortAudio fails or a named device does not exist (the text then lists
+  // the devices). A direction without any device is allowed: opening it fails with
   // MMSYSERR_BADDEVICEID.
   static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error);
 
@@ -64,26 +73,38 @@ class PortAudioCard : public WaveBackend {
 
   // Seconds since the card was made (steady clock).
   double deviceTime() const override;
+  uint64_t xruns() const override;
 
   // The PortAudio device numbers in use; -1 for a direction without a device.
-  int inputDevice() const { return inputDevice_; }
-  int outputDevice() const { return outputDevice_; }
+  int inputDevice() const;
+  int outputDevice() const;
+  // The rate the direction's stream runs at while it is open; 0 while closed.
+  uint32_t inputStreamRate() const;
+  uint32_t outputStreamRate() const;
 
  private:
   class Direction;  // one device direction
-  PortAudioCard(int inputDevice, int outputDevice);
+  friend class Direction;
+  PortAudioCard(const DeviceChoice& choice, int inputDevice, int outputDevice);
 
-  MMRESULT open(Direction& direction, int device, void** handle, const WAVEFORMATEX& format,
-                QObject* callback);
+  MMRESULT open(Direction& direction, void** handle, const WAVEFORMATEX& format, QObject* callback);
   // Runs `action` on the direction when `handle` is its open device, else
   // MMSYSERR_INVALHANDLE.
   template <typename Action>
   MMRESULT onOpen(Direction& direction, void* handle, Action action);
+  // Everything the devices have done since the last look: blocks due, streams stopped or
+  // stalled, over- and underruns.
+  void service();
+  // Reads PortAudio's device list again, and finds the devices again, when no stream is open
+  // and the list is older than a second.
+  void refreshDeviceList();
 
-  int inputDevice_;
-  int outputDevice_;
+  BoundedCaller portAudio_;
+  WakeSignal wake_;
   const std::unique_ptr<Direction> in_;
   const std::unique_ptr<Direction> out_;
-  QTimer collector_;
+  QSocketNotifier wakeNotifier_;
+  QTimer watchdog_;
   const std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
+  double listReadAt_ = 0;
 };

@@ -1,7 +1,8 @@
 #include "SimulatedCard.h"
 
 #include <cmath>
-#include <cstring>
+
+#include "PcmSamples.h"
 
 namespace {
 
@@ -9,19 +10,8 @@ constexpr int kServiceIntervalMs = 5;
 // Gives the UL channel a 45 degree lag behind UR at 100 Hz.
 constexpr const char* kDefaultUL = "loopback-rc:100";
 
-int16_t readSample(const char* data, uint16_t bits) {
-  if (bits == 8) return static_cast<int16_t>((static_cast<uint8_t>(*data) - 128) * 256);
-  int16_t value;
-  std::memcpy(&value, data, sizeof value);
-  return value;
-}
-
-void writeSample(char* data, uint16_t bits, int16_t value) {
-  if (bits == 8)
-    *data = static_cast<char>(static_cast<uint8_t>((value >> 8) + 128));
-  else
-    std::memcpy(data, &value, sizeof value);
-}
+// How the card names itself when a device goes away or comes back.
+constexpr const char* kCardName = "simulated card";
 
 }  // namespace
 
@@ -66,8 +56,6 @@ void SimulatedCard::failNext(WaveCall call, MMRESULT code) {
 void SimulatedCard::unplug() {
   service();
   unplugged_ = true;
-  input_.returnAll();
-  output_.returnAll();
 }
 
 void SimulatedCard::replug() {
@@ -86,6 +74,26 @@ void SimulatedCard::service() {
   servicedTime_ = deviceTime();
   playUntil(framesAt(lineRate_));
   if (input_.isOpen()) recordUntil(framesAt(input_.format().nSamplesPerSec));
+  watchDevices();
+}
+
+void SimulatedCard::watchDevices() {
+  const auto announcer = [this](const std::string& line) { announce(line); };
+  const std::pair<WaveDeviceQueue*, DeviceWatch*> devices[] = {{&input_, &inputWatch_},
+                                                               {&output_, &outputWatch_}};
+  for (auto [device, watch] : devices) {
+    // Output runs from its open (paused or not), input from its start to its reset.
+    const bool running =
+        device->isOpen() && !device->lost() && (device == &output_ || device->running());
+    if (running && !watch->running()) watch->started(servicedTime_);
+    if (!running) watch->stopped();
+    // A device plugged in moves frames with its clock.
+    if (!unplugged_) watch->progressed(servicedTime_, kCardName, announcer);
+    if (watch->stalled(servicedTime_)) {
+      device->lose();
+      watch->lost(kCardName, announcer);
+    }
+  }
 }
 
 void SimulatedCard::playUntil(int64_t lineFrame) {
@@ -98,7 +106,7 @@ void SimulatedCard::playUntil(int64_t lineFrame) {
       if (const char* frame = output_.cursor()) {
         int sum = 0;
         for (int c = 0; c < format.nChannels; ++c)
-          sum += readSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample);
+          sum += readPcmSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample);
         value = static_cast<int16_t>(sum / format.nChannels);
         output_.advance(format.nBlockAlign);
       }
@@ -118,7 +126,7 @@ void SimulatedCard::recordUntil(int64_t inputFrame) {
     for (int c = 0; c < format.nChannels; ++c) {
       const int16_t value =
           sources_[static_cast<size_t>(c)]->sample(inputFrame_, format.nSamplesPerSec, *this);
-      writeSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample, value);
+      writePcmSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample, value);
     }
     input_.advance(format.nBlockAlign);
   }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "DeviceWatch.h"
 #include "SignalSource.h"
 #include "WaveBackend.h"
 #include "WaveDeviceQueue.h"
@@ -42,8 +43,11 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
 
   // The next call of that kind, in either direction, fails once with `code`.
   void failNext(WaveCall call, MMRESULT code);
-  // While unplugged every call fails with MMSYSERR_NODRIVER except unprepare, reset and
-  // close, so that a stream can still clean up; queued blocks come back at once.
+  // Pulls the card out: its devices stop moving frames, and every call fails with
+  // MMSYSERR_NODRIVER except unprepare, reset and close, so that a stream can still clean
+  // up. Nothing comes back by itself, as from a real card: a second later the watchdog
+  // takes the devices for gone and returns their queued blocks. After replug the devices
+  // open again.
   void unplug();
   void replug();
 
@@ -72,6 +76,8 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   void service();
   void playUntil(int64_t lineFrame);
   void recordUntil(int64_t inputFrame);
+  // The watchdog of both devices, at the time of the latest service.
+  void watchDevices();
   // One implementation of each call for both directions.
   static bool isOpenHandle(const WaveDeviceQueue& device, const void* handle);
   MMRESULT open(WaveDeviceQueue& device, const WAVEFORMATEX& format, QObject* callback);
@@ -105,4 +111,6 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
 
   std::array<MMRESULT, 5> pendingFaults_{};
   bool unplugged_ = false;
+  DeviceWatch inputWatch_{WaveDirection::In};
+  DeviceWatch outputWatch_{WaveDirection::Out};
 };

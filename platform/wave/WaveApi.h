@@ -74,6 +74,13 @@ struct WAVEFORMATEX {
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
+inline bool operator==(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
+  return a.wFormatTag == b.wFormatTag && a.nChannels == b.nChannels &&
+         a.nSamplesPerSec == b.nSamplesPerSec && a.nAvgBytesPerSec == b.nAvgBytesPerSec &&
+         a.nBlockAlign == b.nBlockAlign && a.wBitsPerSample == b.wBitsPerSample &&
+         a.cbSize == b.cbSize;
+}
+
 // Eight fields in the classic order; pointers are native width here.
 struct WAVEHDR {
   char* lpData;

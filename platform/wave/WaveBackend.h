@@ -5,6 +5,10 @@
 // installed with installWaveBackend. With no backend installed every open fails with
 // MMSYSERR_NODRIVER.
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
 #include "WaveApi.h"
 
 class WaveBackend {
@@ -31,6 +35,23 @@ class WaveBackend {
   // Seconds of device time since the backend was made (the simulated card's clock, or
   // the real time of a PortAudio stream); used by the program's readout report.
   virtual double deviceTime() const = 0;
+
+  // Over- and underruns of the devices since the backend was made.
+  virtual uint64_t xruns() const { return 0; }
+
+  // Where the backend tells the user, one line at a time, that a device went away, came
+  // back or ran short. Nowhere until set.
+  void setStatusSink(std::function<void(const std::string&)> sink) {
+    statusSink_ = std::move(sink);
+  }
+
+ protected:
+  void announce(const std::string& line) const {
+    if (statusSink_) statusSink_(line);
+  }
+
+ private:
+  std::function<void(const std::string&)> statusSink_;
 };
 
 // Non-owning: the caller keeps the backend alive while it is installed. Passing null

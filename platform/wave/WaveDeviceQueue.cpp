@@ -15,6 +15,7 @@ bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
 MMRESULT WaveDeviceQueue::open(const WAVEFORMATEX& format, QObject* callback) {
   if (open_) return MMSYSERR_ALLOCATED;
   open_ = true;
+  lost_ = false;
   running_ = direction_ == WaveDirection::Out;
   callback_ = callback;
   format_ = format;
@@ -35,6 +36,7 @@ MMRESULT WaveDeviceQueue::close() {
 }
 
 MMRESULT WaveDeviceQueue::add(WAVEHDR* header) {
+  if (lost_) return MMSYSERR_NODRIVER;
   if (count_ == kCapacity) return MMSYSERR_NOMEM;
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   header->dwBytesRecorded = 0;
@@ -57,14 +59,21 @@ void WaveDeviceQueue::advance(uint32_t bytes) {
   offset_ += std::min(bytes, remaining());
   if (direction_ == WaveDirection::In) ring_[head_]->dwBytesRecorded = offset_;
   const uint32_t frame = format_.nBlockAlign > 0 ? format_.nBlockAlign : 1;
-  while (count_ > 0 && remaining() < frame) returnFront();
+  while (count_ > 0 && remaining() < frame) returnOldest();
 }
 
 void WaveDeviceQueue::returnAll() {
-  while (count_ > 0) returnFront();
+  while (count_ > 0) returnOldest();
 }
 
-void WaveDeviceQueue::returnFront() {
+void WaveDeviceQueue::lose() {
+  lost_ = true;
+  running_ = false;
+  returnAll();
+}
+
+void WaveDeviceQueue::returnOldest() {
+  if (count_ == 0) return;
   WAVEHDR* header = ring_[head_];
   header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
   head_ = (head_ + 1) % kCapacity;

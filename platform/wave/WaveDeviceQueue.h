@@ -49,10 +49,12 @@ class WaveDeviceQueue {
   void prepare(WAVEHDR* header) { header->dwFlags |= WHDR_PREPARED; }
   void unprepare(WAVEHDR* header) { header->dwFlags &= ~WHDR_PREPARED; }
   // Queues a prepared header: clears done, sets in-queue, no bytes recorded yet.
-  // MMSYSERR_NOMEM when the queue is full.
+  // MMSYSERR_NOMEM when the queue is full, MMSYSERR_NODRIVER after the device was lost.
   MMRESULT add(WAVEHDR* header);
 
   int queued() const { return count_; }
+  // Queued header `index`, counted from the oldest (0 ... queued() - 1).
+  WAVEHDR* at(int index) const { return ring_[(head_ + index) % kCapacity]; }
   // The part of the oldest queued block not yet played or recorded; null/0 when empty.
   char* cursor() const;
   uint32_t remaining() const;
@@ -61,16 +63,22 @@ class WaveDeviceQueue {
   // done set, in-queue cleared, notification posted; then the same holds for the next one
   // (so empty blocks come back at once).
   void advance(uint32_t bytes);
-  // Returns every queued block at once, oldest first (reset, or a device that went away).
+  // Returns the oldest queued block as it stands.
+  void returnOldest();
+  // Returns every queued block at once, oldest first (reset).
   void returnAll();
+  // The device has gone away: every queued block comes back as at a reset, and the device
+  // takes no more (MMSYSERR_NODRIVER) until it is closed; the close is announced as usual.
+  void lose();
+  bool lost() const { return lost_; }
 
  private:
-  void returnFront();
   void post(UINT message, WAVEHDR* header);
 
   const WaveDirection direction_;
   bool open_ = false;
   bool running_ = false;
+  bool lost_ = false;
   QObject* callback_ = nullptr;
   WAVEFORMATEX format_{};
   std::array<WAVEHDR*, kCapacity> ring_{};

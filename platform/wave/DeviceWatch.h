@@ -1,0 +1,45 @@
+#pragma once
+
+// Watches one direction of a sound device for the sign that it has gone away (a server
+// killed, a card pulled out), and tells the user once when it goes and once when it is back.
+//
+// A running device that shows no progress for kStallSeconds counts as gone. A stream that has
+// just started gets kStartSeconds for its first frames, as a sound server may take that long
+// to deliver them. The times are the backend's clock, so a simulated card on a manual clock
+// is watched in its own time.
+
+#include <functional>
+#include <string>
+
+#include "WaveDeviceQueue.h"
+
+class DeviceWatch {
+ public:
+  static constexpr double kStallSeconds = 1.0;  // four blocks of the streams
+  static constexpr double kStartSeconds = 2.5;
+
+  using Announce = std::function<void(const std::string&)>;
+
+  explicit DeviceWatch(WaveDirection direction) : direction_(direction) {}
+
+  void started(double now);
+  void stopped() { running_ = false; }
+  bool running() const { return running_; }
+  // The device moved frames at `now`. The first progress after a loss announces the return.
+  void progressed(double now, const std::string& deviceName, const Announce& announce);
+  bool stalled(double now) const { return running_ && now >= deadline(); }
+  // The time at which the device counts as gone unless it moves before; +inf while stopped.
+  double deadline() const;
+  // The device is gone: announced, unless it was not seen to move since the last time it was
+  // announced gone (a stream reopened while the device is still away).
+  void lost(const std::string& deviceName, const Announce& announce);
+
+ private:
+  std::string line(const char* what, const std::string& deviceName) const;
+
+  const WaveDirection direction_;
+  bool running_ = false;
+  bool moved_ = false;  // progress seen since the start
+  bool gone_ = false;   // announced gone, not yet back
+  double since_ = 0;    // the start, or the latest progress
+};
