@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -64,6 +66,18 @@ class ScreenshotAtClose : public QObject {
   const QString path;
   bool* const saved;
 };
+
+// The window belongs to the desktop entry osciloskop.desktop and carries its icon: the
+// installed theme's, or the renderings built into the program where no theme has one (as
+// when it runs from the build tree).
+void showAsDesktopEntry() {
+  QGuiApplication::setDesktopFileName(QStringLiteral("osciloskop"));
+  QIcon builtIn;
+  for (const QFileInfo& file : QDir(QStringLiteral(":/icons")).entryInfoList()) {
+    builtIn.addFile(file.filePath());
+  }
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("osciloskop"), builtIn));
+}
 
 // Selects a list item as a user would: the list's selection handler runs.
 void chooseListItem(QComboBox* list, int index) {
@@ -203,6 +217,7 @@ int runProgram(int argc, char** argv) {
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("osciloskop"));
+  showAsDesktopEntry();
   setMixerDeviceCountOverride(options.mixerDevices);
 
   QString error;
