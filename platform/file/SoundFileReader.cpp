@@ -73,8 +73,9 @@ std::unique_ptr<SoundFileReader> SoundFileReader::open(const std::string& path,
              ", before the end its header claims (libsndfile: " + line + ")";
     return nullptr;
   }
-  std::unique_ptr<SoundFileReader> reader(
-      new SoundFileReader(file.release(), info.channels, info.samplerate, info.frames));
+  const bool estimatedLength = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+  std::unique_ptr<SoundFileReader> reader(new SoundFileReader(
+      file.release(), info.channels, info.samplerate, estimatedLength ? 0 : info.frames));
   if (info.samplerate != kRate) {
     reader->converter_ = std::make_unique<RateConverter>(info.samplerate, kRate, 2,
                                                          RateConverter::Input::Float, error);

@@ -62,7 +62,9 @@ class SoundFileReader {
   std::unique_ptr<SNDFILE, FileCloser> file_;
   const int channels_;
   const int rate_;
-  const int64_t frames_;           // the file's length in its own frames, as libsndfile has it
+  // The file's length in its own frames, as its header gives it; 0 where that is only an
+  // estimate (MPEG), so that the stream may end a little before it.
+  const int64_t frames_;
   std::vector<float> fileFrames_;  // one piece of the file, all its channels
   std::vector<float> stereo_;      // the piece's first two channels (mono: the one twice)
   size_t stereoFrames_ = 0;        // frames in stereo_
