@@ -18,8 +18,14 @@ configure:
 build: configure
 	@cmake --build $(BUILD_DIR)
 
+# Without a display, a plain `make run` runs the window headless for three seconds: its
+# picture goes into the build folder, never into a shared one.
+ifeq ($(DISPLAY)$(WAYLAND_DISPLAY)$(ARGS),)
+RUN_ARGS = --screenshot $(BUILD_DIR)/screenshot.png
+endif
+
 run: deps build
-	$(BUILD_DIR)/osciloskop $(ARGS)
+	$(BUILD_DIR)/osciloskop $(RUN_ARGS) $(ARGS)
 
 test: deps build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure

@@ -4,54 +4,62 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "GeneratorSlider.h"
 #include "ListItems.h"
 
 namespace {
 
 const char* kUsage = "Usage: osciloskop [options]";
 
-QCommandLineOption option(const char* name, const char* description, const char* value = nullptr) {
-  return value ? QCommandLineOption(QString::fromUtf8(name), QString::fromUtf8(description),
-                                    QString::fromUtf8(value))
-               : QCommandLineOption(QString::fromUtf8(name), QString::fromUtf8(description));
-}
+struct OptionSpec {
+  const char* name;
+  const char* description;
+  const char* value;  // the value's name in the help; null for an option without a value
+};
+
+const OptionSpec kOptions[] = {
+    {"help", "Show this help and exit.", nullptr},
+    {"version", "Show the version and exit.", nullptr},
+    {"headless", "Run the window on Qt's offscreen platform, even with a display.", nullptr},
+    {"seconds", "Close the window after N seconds (default with --headless: 3).", "N"},
+    {"screenshot", "Save the whole window as a PNG file at exit.", "FILE.png"},
+    {"card", "Sound card: auto (default), simulated or portaudio.", "auto|simulated|portaudio"},
+    {"list-devices", "List the input and output devices PortAudio sees, and exit.", nullptr},
+    {"input-device", "PortAudio input device, by index or part of its name.", "NAME|INDEX"},
+    {"output-device", "PortAudio output device, by index or part of its name.", "NAME|INDEX"},
+    {"ur", "Simulated card: source of channel UR (the card's left input).", "SOURCE"},
+    {"ul", "Simulated card: source of channel UL (the card's right input).", "SOURCE"},
+    {"input", "Simulated card: a sound file on both input channels, looped.", "FILE"},
+    {"virtual-time", "Simulated card: run on a manual clock, as fast as possible.", nullptr},
+    {"unplug-at", "Simulated card: pull the card out after SECONDS of device time.", "SECONDS"},
+    {"replug-at", "Simulated card: put the card back after SECONDS of device time.", "SECONDS"},
+    {"report", "Print the readouts as one JSON line per captured block.", nullptr},
+    {"analyze", "Measure a recording block by block, print JSON lines, exit.", "FILE"},
+    {"time-base", "Select item N of the time-base list after start-up.", "N"},
+    {"ul-range", "Select item N of the UL range list after start-up.", "N"},
+    {"ur-range", "Select item N of the UR range list after start-up.", "N"},
+    {"generator-frequency", "Set the generator's frequency slider to P after start-up.", "P"},
+    {"generator-amplitude", "Set the generator's amplitude slider to A after start-up.", "A"},
+    {"mixer-devices", "Number of mixer devices the machine reports (default: its own).", "N"},
+};
+
+// Options that act on the window after start-up, which an analysis runs too; every other
+// option is about a live run (or another action) and does not go with --analyze.
+const char* const kAnalysisOptions[] = {
+    "analyze",      "time-base",           "ul-range",
+    "ur-range",     "generator-frequency", "generator-amplitude",
+    "mixer-devices"};
 
 void addOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(
       QStringLiteral("Two-channel X-Y oscilloscope and sine tone generator on the sound card."));
-  parser.addOptions({
-      option("help", "Show this help and exit."),
-      option("version", "Show the version and exit."),
-      option("headless", "Run the window on Qt's offscreen platform, even with a display."),
-      option("seconds", "Close the window after N seconds (default with --headless: 3).", "N"),
-      option("screenshot", "Save the whole window as a PNG file at exit.", "FILE.png"),
-      option("card", "Sound card: auto (default), simulated or portaudio.",
-             "auto|simulated|portaudio"),
-      option("list-devices", "List the input and output devices PortAudio sees, and exit."),
-      option("input-device", "PortAudio input device, by index or part of its name.", "NAME|INDEX"),
-      option("output-device", "PortAudio output device, by index or part of its name.",
-             "NAME|INDEX"),
-      option("ur", "Simulated card: source of channel UR (the card's left input).", "SOURCE"),
-      option("ul", "Simulated card: source of channel UL (the card's right input).", "SOURCE"),
-      option("input", "Simulated card: a 44100 Hz sound file on both input channels.", "FILE"),
-      option("virtual-time", "Simulated card: run on a manual clock, as fast as possible."),
-      option("unplug-at", "Simulated card: pull the card out after SECONDS of device time.",
-             "SECONDS"),
-      option("replug-at", "Simulated card: put the card back after SECONDS of device time.",
-             "SECONDS"),
-      option("report", "Print the readouts as one JSON line per captured block."),
-      option("analyze", "Measure a 44100 Hz recording block by block, print JSON lines, exit.",
-             "FILE"),
-      option("time-base", "Select item N of the time-base list after start-up.", "N"),
-      option("ul-range", "Select item N of the UL range list after start-up.", "N"),
-      option("ur-range", "Select item N of the UR range list after start-up.", "N"),
-      option("generator-frequency", "Set the generator's frequency slider to P after start-up.",
-             "P"),
-      option("generator-amplitude", "Set the generator's amplitude slider to A after start-up.",
-             "A"),
-      option("mixer-devices", "Number of mixer devices the machine reports (default: its own).",
-             "N"),
-  });
+  for (const OptionSpec& spec : kOptions) {
+    const QString name = QString::fromUtf8(spec.name);
+    const QString description = QString::fromUtf8(spec.description);
+    parser.addOption(spec.value
+                         ? QCommandLineOption(name, description, QString::fromUtf8(spec.value))
+                         : QCommandLineOption(name, description));
+  }
 }
 
 ParsedCommandLine failure(const QString& message) {
@@ -62,23 +70,34 @@ ParsedCommandLine failure(const QString& message) {
   return result;
 }
 
-std::optional<double> positiveNumber(const QString& text) {
-  bool ok = false;
-  const double value = text.toDouble(&ok);
-  if (!ok || !std::isfinite(value) || value <= 0) return std::nullopt;
-  return value;
-}
-
 std::optional<int> integer(const QString& text) {
   bool ok = false;
   const int value = text.toInt(&ok);
   return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+// The first option given that is not in `allowed`, or empty.
+QString firstOptionOutside(const QCommandLineParser& parser, const QStringList& allowed) {
+  for (const QString& name : parser.optionNames()) {
+    if (!allowed.contains(name)) return name;
+  }
+  return {};
+}
+
 }  // namespace
 
 QString usageError(const QString& message) {
-  return QStringLiteral("osciloskop: %1\n%2").arg(message, QString::fromUtf8(kUsage));
+  // A message of several lines (a device list) keeps its first line first and the rest
+  // after the usage line.
+  const qsizetype lineEnd = message.indexOf(u'\n');
+  const QString first = lineEnd < 0 ? message : message.left(lineEnd);
+  QString text = QStringLiteral("osciloskop: %1\n%2").arg(first, QString::fromUtf8(kUsage));
+  if (lineEnd >= 0) {
+    QString rest = message.mid(lineEnd + 1);
+    if (rest.endsWith(u'\n')) rest.chop(1);
+    text += u'\n' + rest;
+  }
+  return text;
 }
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments) {
@@ -105,33 +124,70 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
 
   auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromUtf8(name)); };
   auto value = [&parser](const char* name) { return parser.value(QString::fromUtf8(name)); };
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.value && isSet(spec.name) && value(spec.name).isEmpty()) {
+      return failure(QStringLiteral("--%1 needs a value (%2), not an empty one")
+                         .arg(QString::fromUtf8(spec.name), QString::fromUtf8(spec.value)));
+    }
+  }
+  // Actions that end the program before any run: nothing else has anything to act on.
+  if (isSet("list-devices")) {
+    if (const QString other = firstOptionOutside(parser, {QStringLiteral("list-devices")});
+        !other.isEmpty()) {
+      return failure(QStringLiteral("--list-devices lists the devices and exits: it does not go "
+                                    "with --%1")
+                         .arg(other));
+    }
+  }
+  if (isSet("analyze")) {
+    QStringList allowed;
+    for (const char* name : kAnalysisOptions) allowed << QString::fromUtf8(name);
+    if (const QString other = firstOptionOutside(parser, allowed); !other.isEmpty()) {
+      return failure(QStringLiteral("--analyze measures the file without a sound card or a "
+                                    "window: it does not go with --%1")
+                         .arg(other));
+    }
+  }
+
   // An integer option within [low, high]; returns the error text, or empty when fine.
-  auto readIndex = [&](const char* name, int low, int high, std::optional<int>& into) {
+  auto readIndex = [&](const char* name, int low, int high, const char* meaning,
+                       std::optional<int>& into) {
     if (!isSet(name)) return QString();
     into = integer(value(name));
     if (!into || *into < low || *into > high) {
-      return QStringLiteral("--%1 needs a whole number from %2 to %3, not '%4'")
+      return QStringLiteral("--%1 needs a whole number from %2 to %3%4, not '%5'")
           .arg(QString::fromUtf8(name))
           .arg(low)
           .arg(high)
-          .arg(value(name));
+          .arg(QString::fromUtf8(meaning), value(name));
     }
+    return QString();
+  };
+
+  // A number of seconds above 0; returns the error text, or empty when fine.
+  auto readSeconds = [&](const char* name, std::optional<double>& into) {
+    if (!isSet(name)) return QString();
+    bool ok = false;
+    const double seconds = value(name).toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds <= 0) {
+      return QStringLiteral("--%1 needs a number of seconds above 0 (such as 2.5), not '%2'")
+          .arg(QString::fromUtf8(name), value(name));
+    }
+    into = seconds;
     return QString();
   };
 
   ProgramOptions& options = result.options;
   options.headless = isSet("headless");
-  if (isSet("seconds")) {
-    options.seconds = positiveNumber(value("seconds"));
-    if (!options.seconds) {
-      return failure(
-          QStringLiteral("--seconds needs a positive number, not '%1'").arg(value("seconds")));
-    }
+  for (const QString& error : {readSeconds("seconds", options.seconds),
+                               readSeconds("unplug-at", options.unplugAt),
+                               readSeconds("replug-at", options.replugAt)}) {
+    if (!error.isEmpty()) return failure(error);
+  }
+  if (options.replugAt && (!options.unplugAt || *options.replugAt <= *options.unplugAt)) {
+    return failure(QStringLiteral("--replug-at needs an earlier --unplug-at"));
   }
   options.screenshot = value("screenshot");
-  if (isSet("screenshot") && options.screenshot.isEmpty()) {
-    return failure(QStringLiteral("--screenshot needs a file name"));
-  }
 
   if (isSet("card")) {
     const QString card = value("card");
@@ -156,20 +212,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
   if (!options.inputFile.isEmpty() && (isSet("ur") || isSet("ul"))) {
     return failure(QStringLiteral("--input sets both channels: it does not go with --ur or --ul"));
   }
-  for (const auto& [name, into] :
-       {std::pair{"unplug-at", &options.unplugAt}, std::pair{"replug-at", &options.replugAt}}) {
-    if (!isSet(name)) continue;
-    *into = positiveNumber(value(name));
-    if (!*into) {
-      return failure(QStringLiteral("--%1 needs a positive number of seconds, not '%2'")
-                         .arg(QString::fromUtf8(name), value(name)));
-    }
-  }
-  if (options.replugAt && (!options.unplugAt || *options.replugAt <= *options.unplugAt)) {
-    return failure(QStringLiteral("--replug-at needs an earlier --unplug-at"));
-  }
-  const bool simulatedOnly =
-      options.virtualTime || isSet("ur") || isSet("ul") || isSet("input") || isSet("unplug-at");
+  const bool simulatedOnly = options.virtualTime || isSet("ur") || isSet("ul") ||
+                             isSet("input") || isSet("unplug-at");
   if (simulatedOnly && options.card == CardChoice::PortAudio) {
     return failure(
         QStringLiteral("--ur, --ul, --input, --virtual-time and --unplug-at drive the simulated "
@@ -187,21 +231,23 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
 
   options.report = isSet("report");
   options.analyzeFile = value("analyze");
-  if (isSet("analyze") && options.analyzeFile.isEmpty()) {
-    return failure(QStringLiteral("--analyze needs a file name"));
-  }
 
   for (const QString& error : {
-           readIndex("time-base", 0, static_cast<int>(kTimeBaseItems.size()) - 1, options.timeBase),
-           readIndex("ul-range", 0, static_cast<int>(kUlRangeItems.size()) - 1, options.ulRange),
-           readIndex("ur-range", 0, static_cast<int>(kUrRangeItems.size()) - 1, options.urRange),
-           readIndex("generator-frequency", INT32_MIN, INT32_MAX, options.generatorFrequency),
-           readIndex("generator-amplitude", INT32_MIN, INT32_MAX, options.generatorAmplitude),
+           readIndex("time-base", 0, static_cast<int>(kTimeBaseItems.size()) - 1,
+                     " (an item of the time-base list)", options.timeBase),
+           readIndex("ul-range", 0, static_cast<int>(kUlRangeItems.size()) - 1,
+                     " (an item of the UL range list)", options.ulRange),
+           readIndex("ur-range", 0, static_cast<int>(kUrRangeItems.size()) - 1,
+                     " (an item of the UR range list)", options.urRange),
+           readIndex("generator-frequency", kStartFrequencyMin, kStartFrequencyMax,
+                     " (the frequency slider's range at start-up)", options.generatorFrequency),
+           readIndex("generator-amplitude", kAmplitudeMin, kAmplitudeMax,
+                     " (the amplitude slider's range)", options.generatorAmplitude),
        }) {
     if (!error.isEmpty()) return failure(error);
   }
   std::optional<int> mixerDevices;
-  if (const QString error = readIndex("mixer-devices", 0, 64, mixerDevices); !error.isEmpty()) {
+  if (const QString error = readIndex("mixer-devices", 0, 64, "", mixerDevices); !error.isEmpty()) {
     return failure(error);
   }
   if (mixerDevices) options.mixerDevices = static_cast<uint32_t>(*mixerDevices);

@@ -48,8 +48,9 @@ struct ParsedCommandLine {
 // Parses arguments (the first is the program name). Needs no application object.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
-// The error a run reports for a value it can check only once it runs (a source text, a
-// slider position): one line naming the option, then the usage line.
+// The text of every error about what the command line asked for, from its parsing to a
+// file that fails to read mid-run: one line naming the option and the problem, then the
+// usage line. Further lines of `message` (a device list) follow the usage line.
 QString usageError(const QString& message);
 
 // True when there is no display to open a window on.

@@ -2,14 +2,21 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
+#include <QTemporaryFile>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <memory>
+#include <sstream>
 
 #include "CommandLine.h"
 #include "Mixer.h"
@@ -25,7 +32,7 @@
 namespace {
 
 // Device time a --virtual-time run moves on between two passes of the event loop.
-constexpr double kVirtualTimeStep = 0.005;
+constexpr std::chrono::microseconds kVirtualTimeStep{5000};
 
 QStringList argumentList(int argc, char** argv) {
   QStringList arguments;
@@ -38,11 +45,33 @@ int usageFailure(const QString& message) {
   return 2;
 }
 
+// Why a screenshot cannot be saved at `path`, checked before the run so that a bad path
+// does not cost the run; empty when its folder takes files.
+QString screenshotPathProblem(const QString& path) {
+  const QFileInfo target(path);
+  const QFileInfo folder(target.absolutePath());
+  if (!folder.isDir()) return QStringLiteral("the folder %1 does not exist").arg(folder.filePath());
+  if (!folder.isWritable())
+    return QStringLiteral("the folder %1 is not writable").arg(folder.filePath());
+  if (target.isDir() && !target.isSymLink()) return QStringLiteral("%1 is a folder").arg(path);
+  return {};
+}
+
+// Writes the window's picture to a new file in the target's folder, then renames it over
+// the target: a reader never sees half a picture, and an existing file or symbolic link of
+// that name is replaced, never written through.
 bool saveScreenshot(QWidget& window, const QString& path) {
-  if (!window.grab().save(path, "PNG")) {
+  QTemporaryFile file(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".osciloskop-XXXXXX")));
+  const bool written = file.open() && window.grab().save(&file, "PNG") &&
+                       file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+  file.close();
+  if (!written || std::rename(QFile::encodeName(file.fileName()).constData(),
+                              QFile::encodeName(path).constData()) != 0) {
     std::fprintf(stderr, "osciloskop: cannot save the screenshot to %s\n", qPrintable(path));
     return false;
   }
+  file.setAutoRemove(false);  // it is the target now
   // On stderr, so that stdout carries only the readouts a script asked for.
   std::fprintf(stderr, "screenshot saved to %s\n", qPrintable(path));
   return true;
@@ -85,34 +114,14 @@ void chooseListItem(QComboBox* list, int index) {
   emit list->activated(index);
 }
 
-// Moves a slider as a user would; a position outside its range is refused.
-bool moveSlider(TScrollBar* slider, int position, const char* option, QString* error) {
-  if (position < slider->Min() || position > slider->Max()) {
-    *error = QStringLiteral("--%1 needs a position from %2 to %3, not %4")
-                 .arg(QString::fromUtf8(option))
-                 .arg(slider->Min())
-                 .arg(slider->Max())
-                 .arg(position);
-    return false;
-  }
-  slider->SetPosition(position);
-  return true;
-}
-
 // The choices the command line makes after start-up, in the order a user would make them.
-bool applyStartupChoices(TForm1& form, const ProgramOptions& options, QString* error) {
-  if (options.generatorFrequency &&
-      !moveSlider(form.ScrollBar5, *options.generatorFrequency, "generator-frequency", error)) {
-    return false;
-  }
-  if (options.generatorAmplitude &&
-      !moveSlider(form.ScrollBar4, *options.generatorAmplitude, "generator-amplitude", error)) {
-    return false;
-  }
+// The command line has checked each against the range the window starts with.
+void applyStartupChoices(TForm1& form, const ProgramOptions& options) {
+  if (options.generatorFrequency) form.ScrollBar5->SetPosition(*options.generatorFrequency);
+  if (options.generatorAmplitude) form.ScrollBar4->SetPosition(*options.generatorAmplitude);
   if (options.timeBase) chooseListItem(form.ComboBox1, *options.timeBase);
   if (options.ulRange) chooseListItem(form.ComboBox2, *options.ulRange);
   if (options.urRange) chooseListItem(form.ComboBox3, *options.urRange);
-  return true;
 }
 
 // Prints one JSON line after the first display frame that follows each capture hand-off.
@@ -139,7 +148,7 @@ class UnplugSchedule {
   // Acts on what is due at the card's time.
   void update() {
     if (!card_) return;
-    const double now = card_->deviceTime() + 1e-9;
+    const double now = card_->deviceTime();
     if (unplugAt_ && now >= *unplugAt_) {
       unplugAt_.reset();
       card_->unplug();
@@ -156,8 +165,22 @@ class UnplugSchedule {
   std::optional<double> replugAt_;
 };
 
+// Closes the window once `deadline` has passed. A QTimer counts at most INT_MAX
+// milliseconds (some 24 days), so a longer wait goes in several legs.
+void closeAt(TForm1& form, QDeadlineTimer deadline) {
+  const qint64 left =
+      std::clamp<qint64>(deadline.remainingTime(), 0, std::numeric_limits<int>::max());
+  QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &form, [&form, deadline] {
+    if (deadline.hasExpired())
+      form.close();
+    else
+      closeAt(form, deadline);
+  });
+}
+
 // Closes the window after the run's time: device time on the manual clock, which moves a
-// small step per pass of the event loop, or wall-clock time otherwise.
+// fixed step per pass of the event loop, or the steady clock otherwise. A run longer than
+// the steady clock's 64-bit nanoseconds can count (some 290 years) runs until it is closed.
 void scheduleEnd(TForm1& form, SoundCard& card, const ProgramOptions& options) {
   SimulatedCard* simulated = card.simulated();
   auto unplugs = std::make_shared<UnplugSchedule>(options.unplugAt ? simulated : nullptr, options);
@@ -168,7 +191,7 @@ void scheduleEnd(TForm1& form, SoundCard& card, const ProgramOptions& options) {
                      [stepper, simulated, &form, options, unplugs] {
                        simulated->advance(kVirtualTimeStep);
                        unplugs->update();
-                       if (options.seconds && simulated->deviceTime() >= *options.seconds - 1e-9) {
+                       if (options.seconds && simulated->deviceTime() >= *options.seconds) {
                          stepper->stop();
                          form.close();
                        }
@@ -177,11 +200,15 @@ void scheduleEnd(TForm1& form, SoundCard& card, const ProgramOptions& options) {
     return;
   }
   for (const std::optional<double>& at : {options.unplugAt, options.replugAt}) {
-    if (at)
-      QTimer::singleShot(static_cast<int>(*at * 1000), &form, [unplugs] { unplugs->update(); });
+    if (at) {
+      QTimer::singleShot(std::chrono::milliseconds(std::llround(*at * 1000)), &form,
+                         [unplugs] { unplugs->update(); });
+    }
   }
-  if (options.seconds) {
-    QTimer::singleShot(static_cast<int>(*options.seconds * 1000), &form, [&form] { form.close(); });
+  if (options.seconds && *options.seconds < 9e9) {
+    closeAt(form, QDeadlineTimer(std::chrono::nanoseconds(
+                                     static_cast<int64_t>(std::ceil(*options.seconds * 1e9))),
+                                 Qt::PreciseTimer));
   }
 }
 
@@ -197,47 +224,56 @@ int runProgram(int argc, char** argv) {
   ProgramOptions options = parsed.options;
 
   if (options.listDevices) {
-    PortAudioCard::listDevices(std::cout);
+    std::ostringstream list;
+    if (!PortAudioCard::listDevices(list)) {
+      return usageFailure(
+          QStringLiteral("--list-devices: %1").arg(QString::fromStdString(list.str()).trimmed()));
+    }
+    std::cout << list.str();
     return 0;
   }
 
   const bool analyzing = !options.analyzeFile.isEmpty();
+  if (!options.screenshot.isEmpty()) {
+    if (const QString problem = screenshotPathProblem(options.screenshot); !problem.isEmpty())
+      return usageFailure(QStringLiteral("--screenshot: %1").arg(problem));
+  }
   if (!options.headless && !analyzing && noDisplayAvailable()) {
     std::fputs("osciloskop: no display found: running headless on the offscreen platform\n",
                stderr);
     options.headless = true;
   }
   if (options.headless || analyzing) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (options.headless) {
-    if (!options.seconds) options.seconds = 3;
-    if (options.screenshot.isEmpty()) {
-      options.screenshot = QDir::temp().filePath(QStringLiteral("osciloskop-screenshot.png"));
-    }
-  }
+  if (options.headless && !options.seconds) options.seconds = 3;
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("osciloskop"));
   showAsDesktopEntry();
   setMixerDeviceCountOverride(options.mixerDevices);
 
-  QString error;
   if (analyzing) {
     // No sound card: the window's streams find no device and stay closed.
     TForm1 form;
-    if (!applyStartupChoices(form, options, &error)) return usageFailure(error);
+    applyStartupChoices(form, options);
     return analyzeRecording(form, options.analyzeFile);
   }
 
+  QString error;
   std::unique_ptr<SoundCard> card = SoundCard::open(options, &error);
-  if (!card) {
-    std::fprintf(stderr, "osciloskop: %s\n", qPrintable(error));
-    return 2;
-  }
+  if (!card) return usageFailure(error);
 
   auto window = std::make_unique<TForm1>();
-  if (!applyStartupChoices(*window, options, &error)) return usageFailure(error);
+  applyStartupChoices(*window, options);
   Form1 = window.get();
   if (options.report) reportReadouts(*window, card->backend());
+  // An input that fails mid-run ends the run as a bad option would, once the service that
+  // found it has returned.
+  int exitCode = 0;
+  card->onInputFailure([&exitCode, form = window.get()](const QString& message) {
+    std::fprintf(stderr, "%s\n", qPrintable(usageError(message)));
+    exitCode = 2;
+    QTimer::singleShot(0, form, [form] { form->close(); });
+  });
   window->show();
   scheduleEnd(*window, *card, options);
   // The screenshot shows the window as the user last saw it: taken as it closes, before
@@ -249,5 +285,6 @@ int runProgram(int argc, char** argv) {
   Form1 = nullptr;
   window.reset();
   card.reset();
-  return saved ? 0 : 1;
+  if (exitCode == 0 && !saved) exitCode = 1;
+  return exitCode;
 }

@@ -24,7 +24,7 @@ QString readoutJson(const TForm1& form, double deviceTime, int64_t block,
   const ScopeState& state = form.State();
   // The keys are written in this order, as scripts and people read them.
   const std::pair<const char*, QJsonValue> fields[] = {
-      // Microseconds are plenty, and hide the rounding of a clock summed in small steps.
+      // Microseconds: the simulated card counts them; the real card's clock is rounded to them.
       {"t", std::round(deviceTime * 1e6) / 1e6},
       {"block", static_cast<qint64>(block)},
       {"Edit4", form.Edit4->text()},

@@ -5,6 +5,8 @@
 // the wave functions, and removed after the window is gone.
 
 #include <QString>
+#include <array>
+#include <functional>
 #include <memory>
 
 #include "CommandLine.h"
@@ -14,7 +16,8 @@ class WaveBackend;
 
 class SoundCard {
  public:
-  // Chooses and makes the card; null with *error set (one line) when that fails.
+  // Chooses and makes the card; null with *error set when that fails: one line naming the
+  // option and the problem (a device that matched nothing adds the device list after it).
   static std::unique_ptr<SoundCard> open(const ProgramOptions& options, QString* error);
   ~SoundCard();
 
@@ -22,9 +25,15 @@ class SoundCard {
   // The simulated card when it is in use, else null.
   SimulatedCard* simulated() { return simulated_; }
 
+  // Called once when an input the command line gave cannot go on (a file that fails to
+  // read mid-run), with one line naming the option and the problem.
+  void onInputFailure(std::function<void(const QString& message)> handler);
+
  private:
-  SoundCard(std::unique_ptr<WaveBackend> backend, SimulatedCard* simulated);
+  SoundCard(std::unique_ptr<WaveBackend> backend, SimulatedCard* simulated,
+            std::array<QString, 2> sourceOptions);
 
   std::unique_ptr<WaveBackend> backend_;
   SimulatedCard* simulated_;
+  std::array<QString, 2> sourceOptions_;  // the options that gave channels 0 and 1 their sources
 };

@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <vector>
 
 #include "wave/SimulatedCard.h"
@@ -31,7 +32,7 @@ void BM_OneSecondOfLoopback(benchmark::State& state) {
   for (auto _ : state) {
     waveOutWrite(output, &ph, sizeof ph);
     waveInAddBuffer(input, &rh, sizeof rh);
-    card.advance(1.0);
+    card.advance(std::chrono::seconds(1));
     benchmark::DoNotOptimize(recorded.data());
   }
   waveInReset(input);

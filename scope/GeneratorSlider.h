@@ -15,6 +15,13 @@ inline bool ExceedsDisplayLimit(int32_t frequency) {
   return frequency > kDisplayLimitHz;
 }
 
+// The sliders' ranges as the window starts: frequency 100..1000 (the band list's second
+// band, in hertz), amplitude 0..32767 (counts of the 16-bit output).
+inline constexpr int32_t kStartFrequencyMin = 100;
+inline constexpr int32_t kStartFrequencyMax = 1000;
+inline constexpr int32_t kAmplitudeMin = 0;
+inline constexpr int32_t kAmplitudeMax = 32767;
+
 struct GeneratorFrequencySetting {
   int32_t frequency;    // Hz
   std::string text;     // the readout next to the slider, e.g. " 999 Hz", " 1.0 kHz"

@@ -26,8 +26,8 @@ void TForm1::SetUpGenerator() {
 
   // Raising Min moves the position from 0 to 100 and so runs ScrollBar5Change once, which
   // also makes the first start of the input stream.
-  ScrollBar5->SetMin(100);
-  ScrollBar5->SetMax(1000);
+  ScrollBar5->SetMin(kStartFrequencyMin);
+  ScrollBar5->SetMax(kStartFrequencyMax);
   ScrollBar5->SetPosition(100);
   generatorFrequency = ScrollBar5->Position();
   Edit14->setText(QString::fromStdString(FormatHertz(ScrollBar5->Position())));
@@ -39,8 +39,8 @@ void TForm1::SetUpGenerator() {
   Panel14->hide();
   ComboBox8->setCurrentIndex(1);
 
-  ScrollBar4->SetMin(0);
-  ScrollBar4->SetMax(32767);
+  ScrollBar4->SetMin(kAmplitudeMin);
+  ScrollBar4->SetMax(kAmplitudeMax);
   ScrollBar4->SetPosition(10000);
   ScrollBar4Change(ScrollBar4);
 

@@ -8,8 +8,17 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 
 #include "wave/SimulatedCard.h"
+
+// The whole microseconds that reach at least `seconds`: a time on a frame boundary, such as
+// 128 / 44100 s, rounds up so that the frame is there; the rounding of a decimal such as
+// 0.005 does not count.
+inline std::chrono::microseconds wholeMicroseconds(double seconds) {
+  return std::chrono::microseconds(static_cast<int64_t>(std::ceil(seconds * 1e6 - 1e-3)));
+}
 
 inline void deliverPostedEvents() {
   // Handlers may post again (a close after the last block), so deliver until quiet.
@@ -30,13 +39,13 @@ class SimulatedCardTest : public ::testing::Test {
   // Moves the card's clock on in small steps and delivers what it posts after each, as the
   // event loop would while the device runs.
   void run(double seconds) {
-    constexpr double kStep = 0.005;
-    const double end = card.deviceTime() + seconds;
-    for (double now = card.deviceTime(); now < end; now = card.deviceTime()) {
-      card.advance(std::min(kStep, end - now));
+    for (auto left = wholeMicroseconds(seconds); left.count() > 0; left -= kStep) {
+      card.advance(std::min(kStep, left));
       deliverPostedEvents();
     }
   }
+
+  static constexpr std::chrono::microseconds kStep{5000};
 
   SimulatedCard card{SimulatedCard::ClockMode::Manual};
 };

@@ -29,9 +29,8 @@ class CaptureCycle : public SimulatedCardTest {
   // Moves the clock on in 5 ms steps with a pass of the event loop after each: device
   // messages are dispatched and the idle cycle runs, as in the running program.
   void live(double seconds) {
-    const double end = card.deviceTime() + seconds;
-    while (card.deviceTime() < end - 1e-9) {
-      card.advance(0.005);
+    for (auto left = wholeMicroseconds(seconds); left.count() > 0; left -= kStep) {
+      card.advance(kStep);
       QCoreApplication::processEvents();
     }
   }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -33,6 +36,88 @@ TEST(CommandLine, RefusesBadInputWithExitStatus2) {
     EXPECT_TRUE(result.error.contains(named)) << result.error.toStdString();
     EXPECT_TRUE(result.error.contains("Usage:")) << result.error.toStdString();
   }
+}
+
+// Every option that takes a value refuses an empty one; every number is checked against its
+// real range, which the message names; an option that would be ignored is refused.
+TEST(CommandLine, RefusesEmptyValuesOutOfRangeNumbersAndIgnoredOptions) {
+  struct Case {
+    QStringList arguments;
+    QString named;  // the message must hold this
+  };
+  std::vector<Case> cases = {
+      {{"--generator-frequency", "abc"}, "from 100 to 1000"},
+      {{"--generator-frequency", "99"}, "from 100 to 1000"},
+      {{"--generator-frequency", "1001"}, "from 100 to 1000"},
+      {{"--generator-amplitude", "abc"}, "from 0 to 32767"},
+      {{"--generator-amplitude", "32768"}, "from 0 to 32767"},
+      {{"--time-base", "9"}, "from 0 to 8"},
+      {{"--ul-range", "13"}, "from 0 to 12"},
+      {{"--ur-range", "-1"}, "from 0 to 13"},
+      {{"--mixer-devices", "65"}, "from 0 to 64"},
+      {{"--seconds", "inf"}, "above 0"},
+      {{"--seconds", "nan"}, "above 0"},
+      {{"--seconds", "1e999"}, "above 0"},
+      {{"--list-devices", "--seconds", "3"}, "--seconds"},
+      {{"--list-devices", "--card", "simulated"}, "--card"},
+  };
+  for (const char* option : {"seconds", "screenshot", "card", "input-device", "output-device", "ur",
+                             "ul", "input", "analyze", "time-base", "ul-range", "ur-range",
+                             "generator-frequency", "generator-amplitude", "mixer-devices"}) {
+    cases.push_back(
+        {{QStringLiteral("--%1=").arg(option)}, QStringLiteral("--%1 needs").arg(option)});
+    cases.push_back(
+        {{QStringLiteral("--%1").arg(option), ""}, QStringLiteral("--%1 needs").arg(option)});
+  }
+  // An analysis has no sound card, no window on screen and no run time.
+  for (const QStringList& live : std::vector<QStringList>{{"--input", "x.wav"},
+                                                          {"--card", "simulated"},
+                                                          {"--card", "auto"},
+                                                          {"--virtual-time"},
+                                                          {"--report"},
+                                                          {"--seconds", "3"},
+                                                          {"--ur", "sine:50"},
+                                                          {"--ul", "silence"},
+                                                          {"--screenshot", "x.png"},
+                                                          {"--headless"},
+                                                          {"--input-device", "1"},
+                                                          {"--output-device", "1"}}) {
+    cases.push_back({QStringList{"--analyze", "rec.wav"} + live, "it does not go with " + live[0]});
+  }
+  cases.push_back({{"--analyze", "rec.wav", "--list-devices"}, "it does not go with --analyze"});
+  for (const auto& [arguments, named] : cases) {
+    const ParsedCommandLine result = parse(arguments);
+    EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+    EXPECT_TRUE(result.error.contains(named))
+        << arguments.join(' ').toStdString() << ": " << result.error.toStdString();
+    EXPECT_EQ(result.error.count('\n'), 1) << result.error.toStdString();
+    EXPECT_TRUE(result.error.endsWith("\nUsage: osciloskop [options]"))
+        << result.error.toStdString();
+  }
+}
+
+TEST(CommandLine, AcceptsEveryValueInRange) {
+  const std::vector<QStringList> cases = {
+      {"--generator-frequency", "100", "--generator-amplitude", "0"},
+      {"--generator-frequency", "1000", "--generator-amplitude", "32767"},
+      {"--seconds", "2147484"},  // longer than one timer holds
+      {"--seconds", "1e300"},
+      {"--seconds", "0.001"},
+      {"--analyze", "rec.wav", "--time-base", "8", "--ul-range", "12", "--ur-range", "13",
+       "--generator-frequency", "500", "--generator-amplitude", "1", "--mixer-devices", "0"},
+  };
+  for (const QStringList& arguments : cases) {
+    const ParsedCommandLine result = parse(arguments);
+    EXPECT_FALSE(result.exitNow) << arguments.join(' ').toStdString() << ": "
+                                 << result.error.toStdString();
+  }
+}
+
+// A message of several lines keeps the rule: its first line, the usage line, then the rest.
+TEST(CommandLine, UsageLineFollowsTheFirstLineOfAnyMessage) {
+  EXPECT_EQ(usageError("--input-device: no input device matches \"x\"\nInput devices:\n  0  a\n"),
+            "osciloskop: --input-device: no input device matches \"x\"\nUsage: osciloskop "
+            "[options]\nInput devices:\n  0  a");
 }
 
 TEST(CommandLine, ReadsTheRunOptions) {
@@ -74,4 +159,45 @@ TEST(Program, HeadlessRunSavesTheWindow) {
   ASSERT_FALSE(shot.isNull());
   EXPECT_EQ(shot.width(), 800);
   EXPECT_GT(shot.height(), 526);
+}
+
+// A screenshot is written only where asked, as a whole new file renamed over the target: a
+// symbolic link there is replaced, never written through, and nothing else is left behind.
+TEST(Program, SavesAScreenshotOnlyWhereAskedAndNeverThroughALink) {
+  QTemporaryDir dir;
+  auto run = [](const QStringList& arguments) {
+    QProcess program;
+    program.start(QStringLiteral(OSCILOSKOP_PROGRAM),
+                  QStringList{"--headless", "--seconds", "0.2"} + arguments);
+    EXPECT_TRUE(program.waitForFinished(30000));
+    return std::pair{program.exitCode(), QString::fromUtf8(program.readAllStandardError())};
+  };
+  const auto [plainExit, plainErr] = run({});
+  EXPECT_EQ(plainExit, 0) << plainErr.toStdString();
+  EXPECT_FALSE(plainErr.contains("screenshot")) << plainErr.toStdString();
+
+  const QString precious = dir.filePath("precious.txt");
+  {
+    QFile file(precious);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not to be overwritten");
+  }
+  const QString shot = dir.filePath("shot.png");
+  ASSERT_TRUE(QFile::link(precious, shot));
+  for (int pass = 0; pass < 2; ++pass) {  // over the link, then over the picture it left
+    const auto [exitCode, err] = run({"--screenshot", shot});
+    EXPECT_EQ(exitCode, 0) << err.toStdString();
+    EXPECT_FALSE(QFileInfo(shot).isSymLink());
+    EXPECT_EQ(QImage(shot).width(), 800);
+  }
+  QFile file(precious);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "not to be overwritten");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            (QStringList{"precious.txt", "shot.png"}));
+
+  const auto [missingExit, missingErr] = run({"--screenshot", dir.filePath("none/shot.png")});
+  EXPECT_EQ(missingExit, 2);
+  EXPECT_TRUE(missingErr.contains("--screenshot: the folder")) << missingErr.toStdString();
+  EXPECT_TRUE(missingErr.contains("does not exist")) << missingErr.toStdString();
 }

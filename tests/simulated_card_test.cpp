@@ -115,9 +115,15 @@ TEST(SignalSourceFile, ReadsOneChannelLoopedAndRefusesUnfitFiles) {
   EXPECT_EQ(samples("file:" + stereo, 44100, 99, 3), (std::vector<int16_t>{990, 0, 10}))
       << "looped";
   EXPECT_EQ(samples("file:" + stereo, 22050, 1, 2), (std::vector<int16_t>{20, 40}));
-  expectRefused("file:" + writeWav(dir, "48k.wav", 48000, 1, 10), "not 44100");
-  expectRefused("file:" + writeWav(dir, "three.wav", 44100, 3, 10), "3 channels");
+  // Of three channels the first two are read, and the source says so once.
+  const std::string three = writeWav(dir, "three.wav", 44100, 3, 10);
+  EXPECT_EQ(samples("file:" + three + ":1", 44100, 2, 2), (std::vector<int16_t>{-40, -60}));
+  std::string error;
+  EXPECT_NE(parseSignalSource("file:" + three, error)->note().find("3 channels"),
+            std::string::npos);
+  EXPECT_EQ(parseSignalSource("file:" + stereo, error)->note(), "");
   expectRefused("file:" + stereo + ":2", "no channel 2");
+  expectRefused("file:" + writeWav(dir, "empty.wav", 44100, 2, 0), "no frames");
 }
 
 class SimulatedCardDevice : public SimulatedCardTest {
@@ -300,9 +306,14 @@ TEST_F(SimulatedCardDevice, DefaultInputShowsTheToneAsAnOpenEllipse) {
 TEST_F(SimulatedCardDevice, InputFileFeedsBothChannels) {
   QTemporaryDir dir;
   std::string error;
-  EXPECT_FALSE(card.setInputFile(dir.filePath("none.wav").toStdString(), error));
+  std::unique_ptr<SignalSource> first;
+  std::unique_ptr<SignalSource> second;
+  EXPECT_FALSE(loadFileSources(dir.filePath("none.wav").toStdString(), first, second, error));
   EXPECT_NE(error.find("none.wav"), std::string::npos) << error;
-  ASSERT_TRUE(card.setInputFile(writeWav(dir, "in.wav", 44100, 2, 50), error)) << error;
+  ASSERT_TRUE(loadFileSources(writeWav(dir, "in.wav", 44100, 2, 50), first, second, error))
+      << error;
+  card.setSource(0, std::move(first));
+  card.setSource(1, std::move(second));
   openInput(pcmFormat(2, 16, 44100));
   std::vector<int16_t> block(2 * 60);
   queue(block, in);
@@ -312,6 +323,30 @@ TEST_F(SimulatedCardDevice, InputFileFeedsBothChannels) {
   EXPECT_EQ(std::vector<int16_t>(block.begin() + 6, block.begin() + 8),
             (std::vector<int16_t>{30, -60}));
   EXPECT_EQ(block[2 * 52], 20);
+  waveInClose(in);
+}
+
+// The manual clock counts whole microseconds: however long a run of 5 ms steps, each
+// 0.25 s block is done exactly when the clock reaches its multiple of 0.25 s.
+TEST_F(SimulatedCardDevice, ManualClockKeepsBlocksOnTheirGridInLongRuns) {
+  openInput(pcmFormat(2, 16, 44100));
+  std::vector<int16_t> a(2 * 11025), b(2 * 11025);
+  WAVEHDR* const blocks[] = {queue(a, in), queue(b, in)};
+  ASSERT_EQ(waveInStart(in), MMSYSERR_NOERROR);
+  int done = 0;
+  for (int step = 1; step <= 120 * 200; ++step) {
+    card.advance(kStep);
+    for (WAVEHDR* h : blocks) {
+      if ((h->dwFlags & WHDR_DONE) == 0) continue;
+      ++done;
+      ASSERT_EQ(step % 50, 0) << "block " << done << " done at " << card.deviceTime() << " s";
+      ASSERT_EQ(card.deviceTime(), 0.25 * done);
+      waveInAddBuffer(in, h, sizeof *h);
+    }
+    if (step % 200 == 0) deliverPostedEvents();
+  }
+  EXPECT_EQ(done, 480);
+  waveInReset(in);
   waveInClose(in);
 }
 

@@ -431,8 +431,13 @@ std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice,
   return std::unique_ptr<PortAudioCard>(new PortAudioCard(choice, input, output));
 }
 
-bool PortAudioCard::hasInputDevice() {
-  return portAudioError().empty() && defaultDevice(AudioDirection::Input) >= 0;
+bool PortAudioCard::hasInputDevice(std::string* reason) {
+  const std::string& error = portAudioError();
+  if (error.empty() && defaultDevice(AudioDirection::Input) >= 0) return true;
+  if (reason) {
+    *reason = error.empty() ? "PortAudio has no default input device" : error;
+  }
+  return false;
 }
 
 bool PortAudioCard::listDevices(std::ostream& out) {

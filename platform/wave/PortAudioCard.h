@@ -44,8 +44,9 @@ class PortAudioCard : public WaveBackend {
   // MMSYSERR_BADDEVICEID.
   static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error);
 
-  // True when PortAudio has a default input device (the program then prefers the real card).
-  static bool hasInputDevice();
+  // True when PortAudio has a default input device (the program then prefers the real card);
+  // else false, with *reason (when given) saying what is missing.
+  static bool hasInputDevice(std::string* reason = nullptr);
   // The device list for --list-devices; false, with the reason on `out`, when PortAudio
   // cannot be initialised.
   static bool listDevices(std::ostream& out);

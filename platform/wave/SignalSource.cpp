@@ -1,7 +1,5 @@
 #include "SignalSource.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,10 +7,11 @@
 #include <optional>
 #include <vector>
 
+#include "SoundFileReader.h"
+
 namespace {
 
 constexpr double kDefaultAmplitude = 10000.0;
-constexpr uint32_t kFileRate = 44100;
 
 int16_t clip(double value) {
   return static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L));
@@ -116,21 +115,79 @@ class RcLoopbackSource : public SignalSource {
   int64_t next_ = 0;
 };
 
-// One channel of a whole file, kept in memory and looped; other clock rates read the file
-// at its own rate (nearest earlier sample).
-class FileSource : public SignalSource {
+// A sound file looped on the card's clock: the frame at 44100-Hz time t is frame t mod L of
+// the file as the reader gives it (L frames long), so a run hears the same whatever the
+// block sizes. The file is read a piece at a time as the frames are asked for; both
+// channels of one file share the stream.
+class FileStream {
  public:
-  FileSource(std::shared_ptr<const std::vector<int16_t>> frames, int channels, int channel)
-      : frames_(std::move(frames)), channels_(channels), channel_(channel) {}
-  int16_t sample(int64_t frame, uint32_t frameRate, const LineOutputHistory&) override {
-    const int64_t length = static_cast<int64_t>(frames_->size()) / channels_;
-    const int64_t index = frame * kFileRate / frameRate % length;
-    return (*frames_)[static_cast<size_t>(index * channels_ + channel_)];
+  FileStream(std::unique_ptr<SoundFileReader> reader, std::string path)
+      : reader_(std::move(reader)), path_(std::move(path)), piece_(2 * kPieceFrames) {}
+
+  // The stereo frame at time `frame`; silence once the file has failed.
+  const int16_t* frameAt(int64_t frame) {
+    static constexpr int16_t kSilence[2] = {0, 0};
+    if (!failure_.empty()) return kSilence;
+    int64_t pass = length_ > 0 ? frame / length_ : 0;
+    int64_t offset = length_ > 0 ? frame % length_ : frame;
+    for (;;) {
+      // Another pass, or an earlier frame than the piece holds: read again from the start.
+      if (pass != pass_ || offset < pieceStart_) {
+        if (!reader_->rewind()) break;
+        pass_ = pass;
+        pieceStart_ = 0;
+        pieceFrames_ = 0;
+      }
+      if (offset < pieceStart_ + pieceFrames_) return piece_.data() + 2 * (offset - pieceStart_);
+      pieceStart_ += pieceFrames_;
+      pieceFrames_ = static_cast<int64_t>(reader_->read(piece_.data(), kPieceFrames));
+      if (!reader_->error().empty()) break;
+      if (pieceFrames_ == 0) {
+        // The end of a pass: the length is known from now on.
+        length_ = pieceStart_;
+        if (length_ == 0) break;  // too short to give a frame at 44100 Hz
+        pass = frame / length_;
+        offset = frame % length_;
+        pass_ = -1;
+      }
+    }
+    const std::string& error = reader_->error();
+    failure_ = '"' + path_ + "\": " + (error.empty() ? "the file gives no frames" : error);
+    return kSilence;
   }
 
+  std::string note() const {
+    const std::string note = reader_->unusedChannelsNote();
+    return note.empty() ? note : '"' + path_ + "\": " + note;
+  }
+  const std::string& failure() const { return failure_; }
+
  private:
-  std::shared_ptr<const std::vector<int16_t>> frames_;
-  int channels_, channel_;
+  static constexpr size_t kPieceFrames = 4096;
+  std::unique_ptr<SoundFileReader> reader_;
+  const std::string path_;
+  std::vector<int16_t> piece_;  // stereo frames pieceStart_ ... of the current pass
+  int64_t pieceStart_ = 0;
+  int64_t pieceFrames_ = 0;
+  int64_t pass_ = 0;
+  int64_t length_ = 0;  // frames of one pass; 0 until the first pass has ended
+  std::string failure_;
+};
+
+// One channel (0 or 1) of a file stream.
+class FileSource : public SignalSource {
+ public:
+  FileSource(std::shared_ptr<FileStream> stream, int channel)
+      : stream_(std::move(stream)), channel_(channel) {}
+  int16_t sample(int64_t frame, uint32_t frameRate, const LineOutputHistory&) override {
+    return stream_->frameAt(frame * SoundFileReader::kRate / frameRate)[channel_];
+  }
+  std::string note() const override { return stream_->note(); }
+  std::string failure() const override { return stream_->failure(); }
+
+ private:
+  std::shared_ptr<FileStream> stream_;
+  int channel_;
 };
 
 std::vector<std::string> splitFields(const std::string& text) {
@@ -158,38 +215,10 @@ std::optional<uint64_t> parseUnsigned(const std::string& field) {
   return value;
 }
 
-struct FileData {
-  std::shared_ptr<const std::vector<int16_t>> frames;
-  int channels = 0;
-};
-
-std::optional<FileData> readFile(const std::string& path, std::string& reason) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    reason = std::string("cannot read the file (") + sf_strerror(nullptr) + ")";
-    return {};
-  }
-  std::optional<FileData> result;
-  if (info.samplerate != static_cast<int>(kFileRate)) {
-    reason = "the file has " + std::to_string(info.samplerate) + " Hz, not 44100 Hz";
-  } else if (info.channels < 1 || info.channels > 2) {
-    reason = "the file has " + std::to_string(info.channels) + " channels, at most 2 are usable";
-  } else if (info.frames <= 0) {
-    reason = "the file holds no samples";
-  } else {
-    auto frames = std::make_shared<std::vector<int16_t>>(static_cast<size_t>(info.frames) *
-                                                         static_cast<size_t>(info.channels));
-    const sf_count_t read = sf_readf_short(file, frames->data(), info.frames);
-    if (read <= 0) {
-      reason = "cannot read the samples of the file";
-    } else {
-      frames->resize(static_cast<size_t>(read) * static_cast<size_t>(info.channels));
-      result = FileData{std::move(frames), info.channels};
-    }
-  }
-  sf_close(file);
-  return result;
+// The stream of a file, or null with a one-line `reason`.
+std::shared_ptr<FileStream> openFileStream(const std::string& path, std::string& reason) {
+  auto reader = SoundFileReader::open(path, &reason);
+  return reader ? std::make_shared<FileStream>(std::move(reader), path) : nullptr;
 }
 
 std::unique_ptr<SignalSource> parseFields(const std::vector<std::string>& fields,
@@ -283,11 +312,10 @@ std::unique_ptr<SignalSource> parseSignalSource(const std::string& text, std::st
         path.resize(colon);
       }
     }
-    if (auto data = readFile(path, reason)) {
-      if (channel < data->channels)
-        source = std::make_unique<FileSource>(data->frames, data->channels, channel);
-      else
-        reason = "the file has no channel " + std::to_string(channel);
+    if (channel > 1) {
+      reason = "no channel " + std::to_string(channel) + " to read: only channels 0 and 1 are";
+    } else if (auto stream = openFileStream(path, reason)) {
+      source = std::make_unique<FileSource>(std::move(stream), channel);
     }
   } else {
     source = parseFields(splitFields(text), reason);
@@ -299,12 +327,12 @@ std::unique_ptr<SignalSource> parseSignalSource(const std::string& text, std::st
 bool loadFileSources(const std::string& path, std::unique_ptr<SignalSource>& first,
                      std::unique_ptr<SignalSource>& second, std::string& error) {
   std::string reason;
-  const auto data = readFile(path, reason);
-  if (!data) {
-    error = "input file \"" + path + "\": " + reason;
+  auto stream = openFileStream(path, reason);
+  if (!stream) {
+    error = '"' + path + "\": " + reason;
     return false;
   }
-  first = std::make_unique<FileSource>(data->frames, data->channels, 0);
-  second = std::make_unique<FileSource>(data->frames, data->channels, data->channels - 1);
+  first = std::make_unique<FileSource>(stream, 0);
+  second = std::make_unique<FileSource>(std::move(stream), 1);
   return true;
 }

@@ -1,7 +1,5 @@
 #include "SimulatedCard.h"
 
-#include <cmath>
-
 #include "PcmSamples.h"
 
 namespace {
@@ -29,15 +27,20 @@ SimulatedCard::SimulatedCard(ClockMode mode)
 
 SimulatedCard::~SimulatedCard() = default;
 
-void SimulatedCard::advance(double seconds) {
-  if (mode_ != ClockMode::Manual || !(seconds > 0)) return;
-  manualTime_ += seconds;
+void SimulatedCard::advance(std::chrono::microseconds step) {
+  if (mode_ != ClockMode::Manual || step.count() <= 0) return;
+  manualTime_ += step;
   service();
 }
 
-double SimulatedCard::deviceTime() const {
+std::chrono::microseconds SimulatedCard::now() const {
   if (mode_ == ClockMode::Manual) return manualTime_;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               start_);
+}
+
+double SimulatedCard::deviceTime() const {
+  return static_cast<double>(now().count()) / 1e6;
 }
 
 void SimulatedCard::setSource(int channel, std::unique_ptr<SignalSource> source) {
@@ -45,8 +48,9 @@ void SimulatedCard::setSource(int channel, std::unique_ptr<SignalSource> source)
     sources_[static_cast<size_t>(channel)] = std::move(source);
 }
 
-bool SimulatedCard::setInputFile(const std::string& path, std::string& error) {
-  return loadFileSources(path, sources_[0], sources_[1], error);
+void SimulatedCard::onSourceFailure(
+    std::function<void(int channel, const std::string& failure)> handler) {
+  onSourceFailure_ = std::move(handler);
 }
 
 void SimulatedCard::failNext(WaveCall call, MMRESULT code) {
@@ -63,33 +67,39 @@ void SimulatedCard::replug() {
   unplugged_ = false;
 }
 
-// A time that misses a frame boundary only by the rounding of summed steps counts as there.
+// Whole seconds and the microseconds beyond them apart, so that the product cannot overflow.
 int64_t SimulatedCard::framesAt(uint32_t rate) const {
-  return static_cast<int64_t>(std::floor(servicedTime_ * rate + 1e-6));
+  constexpr int64_t kMicrosPerSecond = 1'000'000;
+  const int64_t micros = servicedTime_.count();
+  return micros / kMicrosPerSecond * rate + micros % kMicrosPerSecond * rate / kMicrosPerSecond;
 }
 
 void SimulatedCard::service() {
   // One reading of the clock for both directions: the real clock moves on between two
   // readings, and input read later than the output played would hear frames not played yet.
-  servicedTime_ = deviceTime();
+  servicedTime_ = now();
   playUntil(framesAt(lineRate_));
-  if (input_.isOpen()) recordUntil(framesAt(input_.format().nSamplesPerSec));
+  if (input_.isOpen()) {
+    recordUntil(framesAt(input_.format().nSamplesPerSec));
+    reportSourceFailure();
+  }
   watchDevices();
 }
 
 void SimulatedCard::watchDevices() {
   const auto announcer = [this](const std::string& line) { announce(line); };
+  const double now = std::chrono::duration<double>(servicedTime_).count();
   const std::pair<WaveDeviceQueue*, DeviceWatch*> devices[] = {{&input_, &inputWatch_},
                                                                {&output_, &outputWatch_}};
   for (auto [device, watch] : devices) {
     // Output runs from its open (paused or not), input from its start to its reset.
     const bool running =
         device->isOpen() && !device->lost() && (device == &output_ || device->running());
-    if (running && !watch->running()) watch->started(servicedTime_);
+    if (running && !watch->running()) watch->started(now);
     if (!running) watch->stopped();
     // A device plugged in moves frames with its clock.
-    if (!unplugged_) watch->progressed(servicedTime_, kCardName, announcer);
-    if (watch->stalled(servicedTime_)) {
+    if (!unplugged_) watch->progressed(now, kCardName, announcer);
+    if (watch->stalled(now)) {
       device->lose();
       watch->lost(kCardName, announcer);
     }
@@ -129,6 +139,17 @@ void SimulatedCard::recordUntil(int64_t inputFrame) {
       writePcmSample(frame + c * format.wBitsPerSample / 8, format.wBitsPerSample, value);
     }
     input_.advance(format.nBlockAlign);
+  }
+}
+
+void SimulatedCard::reportSourceFailure() {
+  if (sourceFailed_ || !onSourceFailure_) return;
+  for (int channel = 0; channel < 2; ++channel) {
+    const std::string failure = sources_[static_cast<size_t>(channel)]->failure();
+    if (failure.empty()) continue;
+    sourceFailed_ = true;
+    onSourceFailure_(channel, failure);
+    return;
   }
 }
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,15 +32,17 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   ~SimulatedCard() override;
 
   // Manual clock: moves the time on and services the devices up to it (the notifications
-  // are posted; the event loop delivers them later). Ignored with the real clock.
-  void advance(double seconds);
+  // are posted; the event loop delivers them later). Ignored with the real clock. The time
+  // is counted in whole microseconds, so that steps add up exactly however many there are.
+  void advance(std::chrono::microseconds step);
   double deviceTime() const override;
 
   // Channel 0 is UR (the first value of a stereo frame, and the only one of mono input),
   // channel 1 is UL. A null source is ignored.
   void setSource(int channel, std::unique_ptr<SignalSource> source);
-  // A stereo or mono file on both channels, its first channel on channel 0.
-  bool setInputFile(const std::string& path, std::string& error);
+  // Called once, from the service that records it, when a source fails (a file that cannot
+  // be read on): the channel and the source's failure text.
+  void onSourceFailure(std::function<void(int channel, const std::string& failure)> handler);
 
   // The next call of that kind, in either direction, fails once with `code`.
   void failNext(WaveCall call, MMRESULT code);
@@ -78,6 +81,7 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   void recordUntil(int64_t inputFrame);
   // The watchdog of both devices, at the time of the latest service.
   void watchDevices();
+  void reportSourceFailure();
   // One implementation of each call for both directions.
   static bool isOpenHandle(const WaveDeviceQueue& device, const void* handle);
   MMRESULT open(WaveDeviceQueue& device, const WAVEFORMATEX& format, QObject* callback);
@@ -90,19 +94,23 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   // MMSYSERR_NODRIVER while unplugged, else a fault injected for this call (consumed).
   MMRESULT refusal(WaveCall call);
   MMRESULT refusalWhileUnplugged() const;
+  // The clock's reading, in whole microseconds since the card was made.
+  std::chrono::microseconds now() const;
   // Frames at `rate` up to the time of the latest service.
   int64_t framesAt(uint32_t rate) const;
 
   const ClockMode mode_;
   const std::chrono::steady_clock::time_point start_;
-  double manualTime_ = 0;
+  std::chrono::microseconds manualTime_{0};
   std::unique_ptr<QTimer> timer_;
 
   WaveDeviceQueue input_{WaveDirection::In};
   WaveDeviceQueue output_{WaveDirection::Out};
-  double servicedTime_ = 0;  // the clock's reading at the latest service
-  int64_t inputFrame_ = 0;   // next input frame, at the input's rate
+  std::chrono::microseconds servicedTime_{0};  // the clock's reading at the latest service
+  int64_t inputFrame_ = 0;                     // next input frame, at the input's rate
   std::array<std::unique_ptr<SignalSource>, 2> sources_;
+  std::function<void(int, const std::string&)> onSourceFailure_;
+  bool sourceFailed_ = false;  // reported already
 
   std::vector<int16_t> line_;  // ring of the last kLineHistory output samples
   uint32_t lineRate_ = 44100;
