@@ -179,9 +179,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
 
   ProgramOptions& options = result.options;
   options.headless = isSet("headless");
-  for (const QString& error : {readSeconds("seconds", options.seconds),
-                               readSeconds("unplug-at", options.unplugAt),
-                               readSeconds("replug-at", options.replugAt)}) {
+  for (const QString& error :
+       {readSeconds("seconds", options.seconds), readSeconds("unplug-at", options.unplugAt),
+        readSeconds("replug-at", options.replugAt)}) {
     if (!error.isEmpty()) return failure(error);
   }
   if (options.replugAt && (!options.unplugAt || *options.replugAt <= *options.unplugAt)) {
@@ -212,8 +212,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
   if (!options.inputFile.isEmpty() && (isSet("ur") || isSet("ul"))) {
     return failure(QStringLiteral("--input sets both channels: it does not go with --ur or --ul"));
   }
-  const bool simulatedOnly = options.virtualTime || isSet("ur") || isSet("ul") ||
-                             isSet("input") || isSet("unplug-at");
+  const bool simulatedOnly =
+      options.virtualTime || isSet("ur") || isSet("ul") || isSet("input") || isSet("unplug-at");
   if (simulatedOnly && options.card == CardChoice::PortAudio) {
     return failure(
         QStringLiteral("--ur, --ul, --input, --virtual-time and --unplug-at drive the simulated "
