@@ -1,22 +1,27 @@
-#include "allocation_count.h"
+#include "AllocationCount.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
 namespace {
-
+std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
-
 }  // namespace
 
-long AllocationCount() {
+void StartCountingAllocations() {
+  allocations = 0;
+  counting = true;
+}
+
+long StopCountingAllocations() {
+  counting = false;
   return allocations;
 }
 
-// The program's operator new counts, then allocates as the standard one does.
+#if TESTS_COUNT_ALLOCATIONS
 void* operator new(std::size_t size) {
-  ++allocations;
+  if (counting.load(std::memory_order_relaxed)) ++allocations;
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
@@ -26,3 +31,4 @@ void operator delete(void* memory) noexcept {
 void operator delete(void* memory, std::size_t) noexcept {
   std::free(memory);
 }
+#endif
