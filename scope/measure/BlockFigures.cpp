@@ -15,8 +15,8 @@ constexpr int kMinToneFrames = 32;
 // A fundamental completes at least this many periods in the block, and lies at least as far
 // from half the frame rate.
 constexpr double kMinPeriods = 2;
-// The spectral line of a fundamental stands this far above the median of the spectrum
-// (in power: 20 dB). White noise alone stays about 11 dB below that at its highest bin.
+// The spectral line of a fundamental stands this far above the median of the spectrum (in
+// power: 20 dB). The highest bin of white noise alone stands about 11 dB above the median.
 constexpr double kLineOverMedian = 100;
 // Fundamentals further apart than this share of UL's give no phase.
 constexpr double kSameFrequency = 0.01;

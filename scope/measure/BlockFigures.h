@@ -7,6 +7,7 @@
 // window over the block, the phase from the sine fits of both channels at UL's frequency.
 
 #include <cstdint>
+#include <numbers>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,7 +20,7 @@ inline constexpr int kMaxFigureFrames = 4 * 11025;
 
 // The RMS of a full-scale sine (amplitude 32767), the reference of dBFS and of the
 // calibration.
-inline constexpr double kFullScaleSineRms = 32767 / 1.4142135623730951;
+inline constexpr double kFullScaleSineRms = 32767 / std::numbers::sqrt2;
 
 // A fundamental found with an RMS below this many counts counts as no signal.
 inline constexpr double kSignalFloorCounts = 3;
@@ -36,7 +37,8 @@ struct ChannelFigures {
   int32_t peakCounts = 0;
   // 20 log10(rmsCounts / kFullScaleSineRms); empty when rmsCounts is 0.
   std::optional<double> dBFS;
-  // rmsCounts in volts at the input, with the calibration given.
+  // rmsCounts in volts at the input: rmsCounts / kFullScaleSineRms times the calibration;
+  // empty without one.
   std::optional<double> rmsVolts;
   // Frames whose value is -32768 or 32767.
   int32_t clipped = 0;
@@ -62,9 +64,10 @@ class BlockFigureMeter {
  public:
   BlockFigureMeter();
 
-  // `frames` interleaved stereo values as the card delivers them: the first of each frame is
-  // UR, the second UL. Frames past kMaxFigureFrames are not measured. `fullScaleVolts` is the
-  // calibration: the RMS voltage at the input that gives a full-scale sine.
+  // `interleaved` holds stereo frames of 16-bit values as the card delivers them: the first
+  // value of each frame is UR, the second UL. Frames past kMaxFigureFrames are not measured.
+  // `frameRate` (frames per second, above 0) turns the frequencies into Hz. `fullScaleVolts`
+  // is the calibration: the RMS voltage at the input that gives a full-scale sine.
   BlockFigures Measure(std::span<const int16_t> interleaved, double frameRate,
                        std::optional<double> fullScaleVolts = std::nullopt);
 
