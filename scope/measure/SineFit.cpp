@@ -8,9 +8,10 @@
 
 namespace {
 
-// A step of the frequency fit is the last one when it moves the phase at the ends of the
-// run by less than this many radians.
-constexpr double kConvergedPhase = 1e-9;
+// The frequency fit ends when a step would move the phase at the ends of the run by less
+// than this many radians: with two periods or more in the run, the step not taken is below
+// 2e-7 of the frequency and 1e-4 degrees of phase.
+constexpr double kConvergedPhase = 1e-6;
 constexpr int kMaxSteps = 12;
 
 // Solves the symmetric system m u = r in place (r becomes u) by elimination with partial
@@ -133,7 +134,7 @@ std::optional<SineFit> FitSine(const double* x, const double* weights, int count
     std::array<double, 4> r{xc, xs, x1, xd};
     if (!Solve(m, r)) return std::nullopt;
     fit = SineParameters{r[0], r[1], r[2]};
-    // A step this small no longer changes the fit: the frequency of the tables is the result.
+    // A step this small is not taken: the frequency of the tables is the result.
     const double shift = std::clamp(r[3] / (origin * amplitude), -maxStep, maxStep);
     if (std::abs(shift) * origin < kConvergedPhase) return SineFit{omega, *fit};
     omega += shift;
