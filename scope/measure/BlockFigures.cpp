@@ -15,9 +15,9 @@ constexpr int kMinToneFrames = 32;
 // A fundamental completes at least this many periods in the block, and lies at least as far
 // from half the frame rate.
 constexpr double kMinPeriods = 2;
-// The spectral line of a fundamental stands this far above the median of the spectrum (in
-// power: 20 dB). The highest bin of white noise alone stands about 11 dB above the median.
-constexpr double kLineOverMedian = 100;
+// The spectral line of a fundamental stands this far above the mean of the spectrum (in
+// power: 20 dB). The highest bin of white noise alone stands about 10 dB above the mean.
+constexpr double kLineOverMean = 100;
 // Fundamentals further apart than this share of UL's give no phase.
 constexpr double kSameFrequency = 0.01;
 
@@ -99,7 +99,6 @@ BlockFigureMeter::BlockFigureMeter()
       window_(kMaxFigureFrames),
       cosines_(kMaxFigureFrames),
       sines_(kMaxFigureFrames),
-      medianScratch_(kMaxTransformSize / 2),
       spectrum_(kMaxTransformSize) {}
 
 BlockFigures BlockFigureMeter::Measure(std::span<const int16_t> interleaved, double frameRate,
@@ -164,10 +163,9 @@ std::optional<double> BlockFigureMeter::CoarseTone(const double* power, int size
   for (int k = low + 1; k <= high; ++k)
     if (power[k] > power[peak]) peak = k;
 
-  std::copy(power + 1, power + size / 2 + 1, medianScratch_.begin());
-  const auto middle = medianScratch_.begin() + size / 4;
-  std::nth_element(medianScratch_.begin(), middle, medianScratch_.begin() + size / 2);
-  if (!(power[peak] > kLineOverMedian * *middle)) return std::nullopt;
+  double total = 0;
+  for (int k = 1; k <= size / 2; ++k) total += power[k];
+  if (!(power[peak] > kLineOverMean * total / (size / 2))) return std::nullopt;
 
   // The top of the line between bins: a parabola through the logarithms of the three
   // highest bins.

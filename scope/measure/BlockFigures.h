@@ -43,7 +43,7 @@ struct ChannelFigures {
   // Frames whose value is -32768 or 32767.
   int32_t clipped = 0;
   // A fundamental stands clear of the noise: a spectral line at least 20 dB above the
-  // median of the spectrum, a sine fit that converges on it, and a fitted RMS of at least
+  // mean of the spectrum, a sine fit that converges on it, and a fitted RMS of at least
   // kSignalFloorCounts. Silence and noise alone have none; `hz` is set exactly when this is.
   bool signal = false;
 };
@@ -79,6 +79,6 @@ class BlockFigureMeter {
   // fundamental; the tables of cosines and sines are left at the fit's frequency.
   std::optional<SineFit> Fundamental(const double* values, double start, int frames);
 
-  std::vector<double> ul_, ur_, window_, cosines_, sines_, medianScratch_;
+  std::vector<double> ul_, ur_, window_, cosines_, sines_;
   TwoChannelSpectrum spectrum_;
 };
