@@ -5,15 +5,13 @@
 #include <QComboBox>
 #include <QImage>
 #include <QRect>
-#include <atomic>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "AllocationCount.h"
 #include "Canvas.h"
 #include "FrequencyMeasurement.h"
 #include "Graticule.h"
@@ -22,39 +20,6 @@
 #include "ScreenWidget.h"
 #include "TForm1.h"
 #include "Trace.h"
-
-// Counts heap allocations while a test asks for it, to show that a warm frame makes none.
-// The sanitizers bring their own allocation functions, which must stay in pairs; their
-// builds leave them alone and skip the count.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SCREEN_TEST_COUNTS_ALLOCATIONS 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define SCREEN_TEST_COUNTS_ALLOCATIONS 0
-#endif
-#endif
-#ifndef SCREEN_TEST_COUNTS_ALLOCATIONS
-#define SCREEN_TEST_COUNTS_ALLOCATIONS 1
-#endif
-
-namespace {
-std::atomic<bool> countAllocations{false};
-std::atomic<long> allocationCount{0};
-}  // namespace
-
-#if SCREEN_TEST_COUNTS_ALLOCATIONS
-void* operator new(std::size_t size) {
-  if (countAllocations.load(std::memory_order_relaxed)) ++allocationCount;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-#endif
 
 namespace {
 
@@ -372,18 +337,16 @@ TEST(Trace, FarOffScreenTraceIsClipped) {
 
 // Once the scale texts have been drawn once, a whole frame allocates nothing.
 TEST(Trace, WarmFrameAllocatesNothing) {
-  if (!SCREEN_TEST_COUNTS_ALLOCATIONS) GTEST_SKIP() << "allocations are not counted here";
+  if (!kAllocationsCounted) GTEST_SKIP() << "allocations are not counted here";
   QImage image = BlackScreen();
   Canvas canvas(image);
   ScopeState state = FrameState();
   FillSine(state.urSamples, 3000, 1000);
   FillSine(state.ulSamples, 3000, 1000, 1.0);
   DrawFrame(canvas, state);
-  allocationCount = 0;
-  countAllocations = true;
+  StartCountingAllocations();
   for (int frame = 0; frame < 5; ++frame) DrawFrame(canvas, state);
-  countAllocations = false;
-  EXPECT_EQ(allocationCount.load(), 0);
+  EXPECT_EQ(StopCountingAllocations(), 0);
 }
 
 // A standard capture block: 11025 stereo frames of sines, UR first, UL second.
