@@ -116,18 +116,25 @@ void reportReadouts(TForm1& form, WaveBackend& backend) {
 }
 
 // Closes the window after the run's time: device time on the manual clock, which moves a
-// small step per pass of the event loop, or wall-clock time otherwise.
+// small step per pass of the event loop while the display cycle is settled, or wall-clock
+// time otherwise.
 void scheduleEnd(TForm1& form, SoundCard& card, const ProgramOptions& options) {
   SimulatedCard* simulated = card.simulated();
   if (options.virtualTime && simulated) {
     auto* stepper = new QTimer(&form);
     stepper->setInterval(0);
+    // Retries of a failed launch follow the passes, and so the steps, of the loop.
+    form.SetLaunchRetryWait(std::chrono::milliseconds::zero());
     QObject::connect(stepper, &QTimer::timeout, &form, [stepper, simulated, &form, options] {
-      simulated->advance(kVirtualTimeStep);
+      // The frames that follow a block or a command take no device time: the clock moves
+      // on, or the run ends, once they have settled.
+      if (!form.FramesSettled()) return;
       if (options.seconds && simulated->deviceTime() >= *options.seconds - 1e-9) {
         stepper->stop();
         form.close();
+        return;
       }
+      simulated->advance(kVirtualTimeStep);
     });
     stepper->start();
   } else if (options.seconds) {

@@ -12,6 +12,7 @@ ScreenWidget::ScreenWidget(QWidget* parent) : QWidget(parent) {
 void ScreenWidget::clearAndRepaint() {
   screenImage.fill(Qt::black);
   repaint();
+  emit wiped();
 }
 
 void ScreenWidget::paintEvent(QPaintEvent* event) {
@@ -26,6 +27,7 @@ void ScreenWidget::resizeEvent(QResizeEvent* event) {
   if (size != screenImage.size()) {
     screenImage = QImage(size, QImage::Format_RGB32);
     screenImage.fill(Qt::black);
+    emit wiped();
   }
   QWidget::resizeEvent(event);
 }
