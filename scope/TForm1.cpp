@@ -157,7 +157,6 @@ void TForm1::InstallIdleHandler() {
 }
 
 void TForm1::FrameInputsChanged() {
-  ++frameInputChanges;
   settledFrames = 0;
   if (idle != nullptr) idle->wake();
 }
@@ -184,12 +183,12 @@ bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
 }
 
 void TForm1::AudioIn1Stop(QObject* /*Sender*/) {
-  // The cycle starts the next recording run at its next pass.
+  // The cycle starts the next recording run at its next pass; after a failed launch of its
+  // own (whose close this is) the retry timer runs it.
   if (!inputLaunchFailed) FrameInputsChanged();
 }
 
 void TForm1::MyIdleEvent(QObject* /*Sender*/, bool& Done) {
-  const uint64_t changesBefore = frameInputChanges;
   // While a recording run is still open both calls fail at once and change nothing; after
   // the run has closed itself the first call starts the next one.
   LaunchWithRetry(AudioIn1);
@@ -197,9 +196,9 @@ void TForm1::MyIdleEvent(QObject* /*Sender*/, bool& Done) {
   if (AudioOut1 != nullptr && !AudioOut1->DeviceOpen()) LaunchWithRetry(AudioOut1);
   MeasureAndDisplay();
   ScheduleLaunchRetry();
-  // A frame during which an input changed (a range or time-base change clears the screen)
-  // does not count as settled.
-  settledFrames = frameInputChanges == changesBefore ? settledFrames + 1 : 0;
+  // A change during the frame (a new range or time base clears the screen) makes this frame
+  // the first of the settling ones: the next draws the grid again.
+  settledFrames = std::min(settledFrames + 1, kSettlingFrames);
   Done = cycleMode == CycleMode::UntilSettled && FramesSettled();
 }
 

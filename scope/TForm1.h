@@ -204,8 +204,7 @@ class TForm1 : public QMainWindow {
 
   const CycleMode cycleMode;
   ApplicationIdle* idle = nullptr;
-  uint64_t frameInputChanges = 0;  // counts FrameInputsChanged calls
-  int settledFrames = 0;           // cycle frames run since the latest change
+  int settledFrames = 0;  // cycle frames run since the latest change
   QTimer launchRetry;
   // The stream's latest launch by the cycle failed: its close notifications are those of
   // the failed attempt, and the retry timer, not the notification, runs the cycle again.

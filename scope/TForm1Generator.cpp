@@ -59,7 +59,8 @@ bool TForm1::AudioOut1FillBuffer(void* Buffer, int32_t& Size) {
 void TForm1::AudioOut1Start(QObject* /*Sender*/) {}
 
 void TForm1::AudioOut1Stop(QObject* /*Sender*/) {
-  // The cycle starts the tone again at its next pass.
+  // The cycle starts the tone again at its next pass; after a failed launch of its own
+  // (whose close this is) the retry timer runs it.
   if (!outputLaunchFailed) FrameInputsChanged();
 }
 
