@@ -71,7 +71,8 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   // Plays and records everything due up to the current time: first the output, so that
   // loopback input hears what played at the same instants.
   void service();
-  // Real clock: arms the timer for the end of the first queued block to complete.
+  // Real clock: arms the timer for when the first of the queued blocks completes, or, with
+  // none under way, for a while later.
   void scheduleService();
   void playUntil(int64_t lineFrame);
   void recordUntil(int64_t inputFrame);
