@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,13 +69,16 @@ std::string runSeconds() {
   return seconds != nullptr ? seconds : "30";
 }
 
-// A private sound server for the PortAudio run, stopped again at exit.
+// A private sound server for the PortAudio run, stopped and removed again at its end.
 class PulseServer {
  public:
   PulseServer() : directory("/tmp/osciloskop-pulse-bench-" + std::to_string(getpid())) {
     running = runToEnd({script(), "start"}, {{"PULSE_FIXTURE_DIR", directory}}).exitedCleanly;
   }
-  ~PulseServer() { runToEnd({script(), "stop"}, {{"PULSE_FIXTURE_DIR", directory}}); }
+  ~PulseServer() {
+    runToEnd({script(), "stop"}, {{"PULSE_FIXTURE_DIR", directory}});
+    std::filesystem::remove_all(directory);
+  }
   PulseServer(const PulseServer&) = delete;
   PulseServer& operator=(const PulseServer&) = delete;
 
@@ -86,19 +91,30 @@ class PulseServer {
   bool running = false;
 };
 
-void BM_SteadySignal(benchmark::State& state, std::vector<std::string> card,
-                     std::vector<std::pair<std::string, std::string>> environment) {
+enum class Card { Simulated, PortAudioThroughPulse };
+
+void BM_SteadySignal(benchmark::State& state, Card card) {
   // The headless run saves a screenshot at its end, as it would for a user.
   const std::string screenshot = "/tmp/osciloskop-cpu-bench-" + std::to_string(getpid()) + ".png";
   std::vector<std::string> arguments = {OSCILOSKOP_PROGRAM, "--headless",   "--seconds",
                                         runSeconds(),       "--screenshot", screenshot};
-  arguments.insert(arguments.end(), card.begin(), card.end());
+  std::vector<std::pair<std::string, std::string>> environment;
+  std::unique_ptr<PulseServer> server;
+  if (card == Card::Simulated) {
+    arguments.insert(arguments.end(), {"--card", "simulated"});
+  } else {
+    server = std::make_unique<PulseServer>();
+    if (!server->Running()) state.SkipWithError("no PulseAudio server could be started");
+    arguments.insert(arguments.end(), {"--card", "portaudio"});
+    environment.emplace_back("PULSE_SERVER", server->Address());
+  }
   ChildUsage usage;
   for (auto _ : state) {
     usage = runToEnd(arguments, environment);
     state.SetIterationTime(usage.wallSeconds);
   }
   std::remove(screenshot.c_str());
+  if (server && !server->Running()) return;
   if (!usage.exitedCleanly || usage.wallSeconds <= 0) {
     state.SkipWithError("the program did not run to its end");
     return;
@@ -108,26 +124,15 @@ void BM_SteadySignal(benchmark::State& state, std::vector<std::string> card,
       static_cast<double>(usage.voluntarySwitches) / usage.wallSeconds;
 }
 
+BENCHMARK_CAPTURE(BM_SteadySignal, simulated, Card::Simulated)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_SteadySignal, portaudio_pulse, Card::PortAudioThroughPulse)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
 }  // namespace
 
-int main(int argc, char** argv) {
-  const auto registerRun = [](const char* name, std::vector<std::string> card,
-                              std::vector<std::pair<std::string, std::string>> environment) {
-    benchmark::RegisterBenchmark(name, BM_SteadySignal, std::move(card), std::move(environment))
-        ->Iterations(1)
-        ->UseManualTime()
-        ->Unit(benchmark::kSecond);
-  };
-  registerRun("BM_SteadySignal/simulated", {"--card", "simulated"}, {});
-  PulseServer server;
-  if (server.Running()) {
-    registerRun("BM_SteadySignal/portaudio_pulse", {"--card", "portaudio"},
-                {{"PULSE_SERVER", server.Address()}});
-  } else {
-    std::fputs("no PulseAudio server could be started: the PortAudio run is left out\n", stderr);
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();
