@@ -179,22 +179,29 @@ void closeAt(TForm1& form, QDeadlineTimer deadline) {
 }
 
 // Closes the window after the run's time: device time on the manual clock, which moves a
-// fixed step per pass of the event loop, or the steady clock otherwise. A run longer than
-// the steady clock's 64-bit nanoseconds can count (some 290 years) runs until it is closed.
+// fixed step per pass of the event loop while the display cycle is settled, or the steady
+// clock otherwise. A run longer than the steady clock's 64-bit nanoseconds can count (some
+// 290 years) runs until it is closed.
 void scheduleEnd(TForm1& form, SoundCard& card, const ProgramOptions& options) {
   SimulatedCard* simulated = card.simulated();
   auto unplugs = std::make_shared<UnplugSchedule>(options.unplugAt ? simulated : nullptr, options);
   if (options.virtualTime && simulated) {
     auto* stepper = new QTimer(&form);
     stepper->setInterval(0);
+    // Retries of a failed launch follow the passes, and so the steps, of the loop.
+    form.SetLaunchRetryWait(std::chrono::milliseconds::zero());
     QObject::connect(stepper, &QTimer::timeout, &form,
                      [stepper, simulated, &form, options, unplugs] {
-                       simulated->advance(kVirtualTimeStep);
-                       unplugs->update();
+                       // The frames that follow a block or a command take no device time: the
+                       // clock moves on, or the run ends, once they have settled.
+                       if (!form.FramesSettled()) return;
                        if (options.seconds && simulated->deviceTime() >= *options.seconds) {
                          stepper->stop();
                          form.close();
+                         return;
                        }
+                       simulated->advance(kVirtualTimeStep);
+                       unplugs->update();
                      });
     stepper->start();
     return;

@@ -3,8 +3,8 @@
 // The application's idle hook: a handler called whenever the message queue is empty.
 // When the handler leaves Done false it is called again as soon as the queue is empty once
 // more, so calls run back to back with posted messages, timers and user input dispatched
-// between them. With Done true the hook waits until the application has handled some
-// event and is about to wait again.
+// between them. With Done true the hook waits, and the event loop with it, until wake() is
+// called: whoever changes what the handler works on says so.
 
 #include <QObject>
 #include <QTimer>
@@ -17,19 +17,16 @@ class ApplicationIdle : public QObject {
   using Handler = std::function<void(QObject* Sender, bool& Done)>;
 
   explicit ApplicationIdle(QObject* parent = nullptr);
-  ~ApplicationIdle() override;
   void setHandler(Handler handler);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The handler runs again once the queue is empty. Cheap, and any number of calls before
+  // that make one call of the handler.
+  void wake();
 
  private:
   void runOnce();
-  void stopWaiting();
-  void resumeAfterWork();
 
   Handler handler;
   QTimer timer;
-  bool waiting = false;    // the handler said Done: wait for the application's next event
-  bool eventSeen = false;  // an event arrived while waiting
+  bool woken = false;  // wake() since the handler's latest call began
 };

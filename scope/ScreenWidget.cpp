@@ -12,11 +12,18 @@ ScreenWidget::ScreenWidget(QWidget* parent) : QWidget(parent) {
 void ScreenWidget::clearAndRepaint() {
   screenImage.fill(Qt::black);
   repaint();
+  emit wiped();
 }
 
 void ScreenWidget::paintEvent(QPaintEvent* event) {
+  // Rectangle by rectangle of the region to paint (which leaves out the controls on the
+  // screen): under a rectangular clip the image is copied row by row, while a clip of many
+  // rectangles makes Qt blend it span by span, spread over worker threads.
   QPainter painter(this);
-  painter.drawImage(event->rect(), screenImage, event->rect());
+  for (const QRect& rect : event->region()) {
+    painter.setClipRect(rect);
+    painter.drawImage(rect.topLeft(), screenImage, rect);
+  }
 }
 
 void ScreenWidget::resizeEvent(QResizeEvent* event) {
@@ -26,6 +33,7 @@ void ScreenWidget::resizeEvent(QResizeEvent* event) {
   if (size != screenImage.size()) {
     screenImage = QImage(size, QImage::Format_RGB32);
     screenImage.fill(Qt::black);
+    emit wiped();
   }
   QWidget::resizeEvent(event);
 }

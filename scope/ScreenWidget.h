@@ -16,6 +16,10 @@ class ScreenWidget : public QWidget {
   // Fills the image black and repaints the client area and its controls at once.
   void clearAndRepaint();
 
+ signals:
+  // The image has been filled black: cleared, or made anew at a new size.
+  void wiped();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -21,7 +21,20 @@
 
 TForm1* Form1 = nullptr;
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+// Frames that follow a change of their inputs before a further frame would change nothing:
+// the first draws the new figure, but its erase lines cut the old figure out of the grid
+// and the scale, and its UL diagnostic shows the UR peak of the frame before; the second
+// restores grid and scale and shows both peaks of the block.
+constexpr int kSettlingFrames = 2;
+
+// About one block period of the input.
+constexpr std::chrono::milliseconds kLaunchRetryWait{250};
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent, CycleMode cycleMode) : QMainWindow(parent), cycleMode(cycleMode) {
   setWindowTitle(
       QStringLiteral("dvoukanálový osciloskop pro  zvukovou kartu  verze UNI  Zelvatec"));
   QPalette palette = this->palette();
@@ -30,6 +43,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
   screen = new ScreenWidget(this);
   setCentralWidget(screen);
+  connect(screen, &ScreenWidget::wiped, this, &TForm1::FrameInputsChanged);
+  launchRetry.setSingleShot(true);
+  launchRetry.setInterval(kLaunchRetryWait);
+  connect(&launchRetry, &QTimer::timeout, this, [this] {
+    if (idle != nullptr) idle->wake();
+  });
   Canvas_ = std::make_unique<Canvas>(screen->image());
   CreateMenu();
   CreateControls();
@@ -48,6 +67,7 @@ void TForm1::CreateComponents() {
   AudioOut1->SetBufferSize(22000);
   AudioOut1->SetFrameRate(44100);
   AudioOut1->OnStart = [this](QObject* sender) { AudioOut1Start(sender); };
+  AudioOut1->OnStop = [this](QObject* sender) { AudioOut1Stop(sender); };
   AudioOut1->OnFillBuffer = [this](void* buffer, int32_t& size) {
     return AudioOut1FillBuffer(buffer, size);
   };
@@ -59,6 +79,7 @@ void TForm1::CreateComponents() {
   AudioIn1->OnBufferFilled = [this](void* buffer, int32_t& size) {
     return AudioIn1BufferFilled(buffer, size);
   };
+  AudioIn1->OnStop = [this](QObject* sender) { AudioIn1Stop(sender); };
 
   AudioMixer1 = new TAudioMixer(this);
 }
@@ -131,8 +152,21 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
 }
 
 void TForm1::InstallIdleHandler() {
-  auto* idle = new ApplicationIdle(this);
+  idle = new ApplicationIdle(this);
   idle->setHandler([this](QObject* sender, bool& done) { MyIdleEvent(sender, done); });
+}
+
+void TForm1::FrameInputsChanged() {
+  settledFrames = 0;
+  if (idle != nullptr) idle->wake();
+}
+
+void TForm1::SetLaunchRetryWait(std::chrono::milliseconds wait) {
+  launchRetry.setInterval(wait);
+}
+
+bool TForm1::FramesSettled() const {
+  return settledFrames >= kSettlingFrames;
 }
 
 bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
@@ -143,16 +177,37 @@ bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
   for (int i = 0; i < state.sampleCount; ++i) state.captureBuffer[i] = values[i];
   ++state.captureGeneration;
   ++blocksHandedOff;
+  FrameInputsChanged();
   if (onBlockHandedOff) onBlockHandedOff();
   return false;
+}
+
+void TForm1::AudioIn1Stop(QObject* /*Sender*/) {
+  // The cycle starts the next recording run at its next pass; after a failed launch of its
+  // own (whose close this is) the retry timer runs it.
+  if (!inputLaunchFailed) FrameInputsChanged();
 }
 
 void TForm1::MyIdleEvent(QObject* /*Sender*/, bool& Done) {
   // While a recording run is still open both calls fail at once and change nothing; after
   // the run has closed itself the first call starts the next one.
   LaunchWithRetry(AudioIn1);
+  // The tone plays from start-up to exit: an output that a lost device closed starts again.
+  if (AudioOut1 != nullptr && !AudioOut1->DeviceOpen()) LaunchWithRetry(AudioOut1);
   MeasureAndDisplay();
-  Done = false;
+  ScheduleLaunchRetry();
+  // A change during the frame (a new range or time base clears the screen) makes this frame
+  // the first of the settling ones: the next draws the grid again.
+  settledFrames = std::min(settledFrames + 1, kSettlingFrames);
+  Done = cycleMode == CycleMode::UntilSettled && FramesSettled();
+}
+
+void TForm1::ScheduleLaunchRetry() {
+  inputLaunchFailed = AudioIn1 != nullptr && !AudioIn1->DeviceOpen();
+  outputLaunchFailed = AudioOut1 != nullptr && !AudioOut1->DeviceOpen();
+  // A timer already running keeps its time, so that frames woken by other changes do not
+  // put the retry off.
+  if ((inputLaunchFailed || outputLaunchFailed) && !launchRetry.isActive()) launchRetry.start();
 }
 
 void TForm1::MeasureAndDisplay() {

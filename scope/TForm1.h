@@ -10,6 +10,8 @@
 //   TForm1Generator.cpp  the tone generator and its sliders
 
 #include <QMainWindow>
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +26,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class ApplicationIdle;
 class ScreenWidget;
 class TAudioIn;
 class TAudioMixer;
@@ -34,7 +37,12 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // When the acquisition cycle runs: after a change of what a display frame reads, until its
+  // frames have settled (the program), or on every pass of the event loop, frames that change
+  // nothing included (to compare the two).
+  enum class CycleMode { UntilSettled, EveryPass };
+
+  explicit TForm1(QWidget* parent = nullptr, CycleMode cycleMode = CycleMode::UntilSettled);
   ~TForm1() override;
 
   ScopeState& State() { return state; }
@@ -51,6 +59,18 @@ class TForm1 : public QMainWindow {
   // again and whatever was drawn on the screen (grid, scale, trace) is gone.
   void RepaintWindow();
 
+  // Something a display frame reads has changed (the captured block, a control, a command,
+  // a slider, the window's size or its screen, a stream's state): the acquisition cycle
+  // runs again until its frames settle. Every place that changes such an input calls this.
+  void FrameInputsChanged();
+  // A stream launch that failed (device busy or gone) is tried again after this wait, one
+  // block period unless set. A program that moves the device clock itself by one step per
+  // pass of the event loop sets 0: the retries then follow the passes, and so the clock.
+  void SetLaunchRetryWait(std::chrono::milliseconds wait);
+  // The cycle has run the frames that settle the latest change and waits for the next one
+  // (a launch retry may still wake it).
+  bool FramesSettled() const;
+
   // Observers for the program's scripting interface: called after every capture
   // hand-off and after every display frame (DrawDisplay).
   std::function<void()> onBlockHandedOff;
@@ -62,6 +82,7 @@ class TForm1 : public QMainWindow {
   void FormClose(QObject* Sender);
   void FormResize(QObject* Sender);
   bool AudioIn1BufferFilled(void* Buffer, int32_t& Size);
+  void AudioIn1Stop(QObject* Sender);
   void MyIdleEvent(QObject* Sender, bool& Done);
   // One pass of the acquisition cycle after the input's start attempt: in periodic display
   // the grid and a display frame, in single-shot display the measurement alone.
@@ -99,6 +120,7 @@ class TForm1 : public QMainWindow {
   // --- Tone generator ---
   bool AudioOut1FillBuffer(void* Buffer, int32_t& Size);
   void AudioOut1Start(QObject* Sender);
+  void AudioOut1Stop(QObject* Sender);
   void ScrollBar4Change(QObject* Sender);
   void ScrollBar5Change(QObject* Sender);
   void ComboBox8Click(QObject* Sender);
@@ -168,6 +190,9 @@ class TForm1 : public QMainWindow {
   void CreateComponents();  // the stream and mixer components with the form's settings
   void ConnectCommands();   // TForm1Commands.cpp: the commands to their widgets and menu items
   void InstallIdleHandler();
+  // After the cycle's launches: a stream still closed is tried again when the retry timer
+  // fires.
+  void ScheduleLaunchRetry();
   void ConnectGenerator();  // TForm1Generator.cpp: the generator strip's handlers
   void SetUpGenerator();    // TForm1Generator.cpp: the generator's start-up values
 
@@ -176,6 +201,15 @@ class TForm1 : public QMainWindow {
   ScreenWidget* screen = nullptr;
   std::unique_ptr<Canvas> Canvas_;
   int64_t blocksHandedOff = 0;
+
+  const CycleMode cycleMode;
+  ApplicationIdle* idle = nullptr;
+  int settledFrames = 0;  // cycle frames run since the latest change
+  QTimer launchRetry;
+  // The stream's latest launch by the cycle failed: its close notifications are those of
+  // the failed attempt, and the retry timer, not the notification, runs the cycle again.
+  bool inputLaunchFailed = false;
+  bool outputLaunchFailed = false;
 };
 
 extern TForm1* Form1;

@@ -1,6 +1,7 @@
 // The commands of the control strip and the menu, and their wiring to the widgets. They set
 // mode fields of the scope state, move the scale captions, or clear the screen and run one
-// display pass; the acquisition cycle picks the new settings up on its next pass.
+// display pass; the acquisition cycle picks the new settings up on its next pass, which each
+// command asks for.
 
 #include <QAction>
 #include <QComboBox>
@@ -59,15 +60,21 @@ void TForm1::ConnectCommands() {
     connect(enter, &QShortcut::activated, Button2, &QPushButton::click);
   }
   connect(file1, &QAction::triggered, this, [this] { file1Click(file1); });
+  // The display frame reads the range and time-base lists' items, however they were set.
+  for (QComboBox* list : {ComboBox1, ComboBox2, ComboBox3}) {
+    connect(list, &QComboBox::currentIndexChanged, this, &TForm1::FrameInputsChanged);
+  }
 }
 
 void TForm1::ComboBox4Click(QObject* /*Sender*/) {
   // The trigger source is kept nowhere; choosing one only clears the screen.
   RepaintWindow();
+  FrameInputsChanged();
 }
 
 void TForm1::RadioButton1Click(QObject* /*Sender*/) {
   state.periodicDisplay = 1;
+  FrameInputsChanged();
 }
 
 void TForm1::RadioButton2Click(QObject* /*Sender*/) {
@@ -78,15 +85,18 @@ void TForm1::RadioButton2Click(QObject* /*Sender*/) {
   // gives a new single shot.
   RadioButton2->setChecked(false);
   RadioButton1->setChecked(false);
+  FrameInputsChanged();
 }
 
 void TForm1::ComboBox2Click(QObject* /*Sender*/) {
   state.ulAutoRange = ComboBox2->currentIndex() == kRangeAutomaticItem ? 1 : 0;
+  FrameInputsChanged();
 }
 
 void TForm1::ComboBox3Click(QObject* /*Sender*/) {
   // The off item counts as a fixed choice.
   state.urAutoRange = ComboBox3->currentIndex() == kRangeAutomaticItem ? 1 : 0;
+  FrameInputsChanged();
 }
 
 void TForm1::ComboBox1Click(QObject* /*Sender*/) {
@@ -98,6 +108,7 @@ void TForm1::ComboBox1Click(QObject* /*Sender*/) {
   } else {
     state.frequencyFromGenerator = 0;
   }
+  FrameInputsChanged();
 }
 
 void TForm1::Button2Click(QObject* /*Sender*/) {
@@ -109,9 +120,11 @@ void TForm1::Button2Click(QObject* /*Sender*/) {
   placeAgainstCentre(this, Edit2, -226);
   placeAgainstCentre(this, Edit19, 212);
   placeAgainstCentre(this, Edit5, 212);
+  FrameInputsChanged();
 }
 
 void TForm1::file1Click(QObject* /*Sender*/) {
   RepaintWindow();
   DrawDisplay();
+  FrameInputsChanged();
 }

@@ -58,10 +58,17 @@ bool TForm1::AudioOut1FillBuffer(void* Buffer, int32_t& Size) {
 
 void TForm1::AudioOut1Start(QObject* /*Sender*/) {}
 
+void TForm1::AudioOut1Stop(QObject* /*Sender*/) {
+  // The cycle starts the tone again at its next pass; after a failed launch of its own
+  // (whose close this is) the retry timer runs it.
+  if (!outputLaunchFailed) FrameInputsChanged();
+}
+
 void TForm1::ScrollBar4Change(QObject* /*Sender*/) {
   state.generatorAmplitude = ScrollBar4->Position();
   Edit13->setText(QStringLiteral("amplituda (číslo) = ") +
                   QString::number(state.generatorAmplitude));
+  FrameInputsChanged();
 }
 
 void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
@@ -73,6 +80,7 @@ void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
   }
   Panel14->setVisible(ExceedsDisplayLimit(generatorFrequency));
   LaunchWithRetry(AudioIn1);
+  FrameInputsChanged();
 }
 
 void TForm1::ComboBox8Click(QObject* /*Sender*/) {

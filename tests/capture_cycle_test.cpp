@@ -5,12 +5,15 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
 #include "AudioIO.h"
 #include "TForm1.h"
+#include "ToneSynthesis.h"
 #include "WaveTestSupport.h"
 
 namespace {
@@ -23,16 +26,28 @@ class CaptureCycle : public SimulatedCardTest {
     card.setSource(0, parseSignalSource("sine:3.3:10000", error));
     card.setSource(1, parseSignalSource("sine:5.5:5000:30", error));
     form = std::make_unique<TForm1>();
+    // As a run on the manual clock does: a failed launch is tried again at the next pass.
+    form->SetLaunchRetryWait(std::chrono::milliseconds::zero());
   }
   ~CaptureCycle() override { form.reset(); }
 
-  // Moves the clock on in 5 ms steps with a pass of the event loop after each: device
-  // messages are dispatched and the idle cycle runs, as in the running program.
+  // Moves the clock on in 5 ms steps; after each, passes of the event loop until the cycle's
+  // frames have settled (and a launch retry has had its pass): device messages are
+  // dispatched and the idle cycle runs, as in the running program, where frames take next
+  // to no time.
   void live(double seconds) {
     for (auto left = wholeMicroseconds(seconds); left.count() > 0; left -= kStep) {
       card.advance(kStep);
-      QCoreApplication::processEvents();
+      settle();
     }
+  }
+  void settle() {
+    constexpr int kRetryPasses = 3;
+    for (int pass = 1; pass <= 100; ++pass) {
+      QCoreApplication::processEvents();
+      if (pass >= kRetryPasses && form->FramesSettled()) return;
+    }
+    ADD_FAILURE() << "the cycle's frames do not settle";
   }
 
   std::vector<int32_t> captured(int count) const {
@@ -83,6 +98,76 @@ TEST_F(CaptureCycle, RecordingResumesByItselfAfterTheCardComesBack) {
   card.replug();
   live(1.0);
   EXPECT_GT(form->BlocksHandedOff(), whileUnplugged) << "the idle cycle starts recording again";
+}
+
+// A lost card closes the output too; the cycle starts it again once the card is back, and
+// the tone begins anew from its first sample, as at any open.
+TEST_F(CaptureCycle, TheToneStartsAgainAfterTheCardComesBack) {
+  std::string error;
+  card.setSource(0, parseSignalSource("loopback", error));  // UR hears the tone
+  live(1.0);
+  ASSERT_TRUE(form->AudioOut1->DeviceOpen());
+  card.unplug();
+  // However long the card takes to give the queued blocks back.
+  live(3.0);
+  EXPECT_FALSE(form->AudioOut1->DeviceOpen());
+  EXPECT_FALSE(form->AudioIn1->DeviceOpen());
+
+  card.replug();
+  live(0.005);
+  ASSERT_TRUE(form->AudioOut1->DeviceOpen());
+  ASSERT_TRUE(form->AudioIn1->DeviceOpen());
+  std::vector<char> firstBlock(static_cast<size_t>(form->AudioOut1->BufferSize()));
+  int32_t size = form->AudioOut1->BufferSize();
+  FillToneBlock(reinterpret_cast<unsigned char*>(firstBlock.data()), size, 0, 44100,
+                form->generatorFrequency, form->State().generatorAmplitude);
+  EXPECT_TRUE(std::equal(firstBlock.begin(), firstBlock.end(), form->AudioOut1->Buffer(0)))
+      << "the tone restarts from sample 0";
+  live(0.5);
+  EXPECT_NE(form->Edit1->text(), QStringLiteral(" 0.0 mV")) << "the input hears the tone again";
+}
+
+// On the real clock a launch that fails waits about a block period before the next try,
+// instead of trying on every pass of the event loop.
+TEST_F(CaptureCycle, AFailedLaunchIsRetriedOnATimer) {
+  form->SetLaunchRetryWait(std::chrono::milliseconds(250));
+  live(0.5);
+  card.unplug();
+  live(3.0);
+  ASSERT_FALSE(form->AudioIn1->DeviceOpen());
+  int frames = 0;
+  form->onDisplayFrame = [&frames] { ++frames; };
+  QTest::qWait(1000);
+  EXPECT_GE(frames, 1) << "the retry timer runs the cycle";
+  EXPECT_LE(frames, 20) << "the cycle does not run while it waits to try again";
+
+  card.replug();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [this] { return form->AudioIn1->DeviceOpen() && form->AudioOut1->DeviceOpen(); }, 5000));
+}
+
+// A card whose input opens but never starts: each failed launch closes the stream again,
+// and that close must not run the cycle at once (which would try again at once, for ever).
+class InputThatNeverStarts : public SimulatedCard {
+ public:
+  InputThatNeverStarts() : SimulatedCard(ClockMode::Manual) {}
+  MMRESULT inStart(HWAVEIN /*hwi*/) override { return MMSYSERR_ERROR; }
+};
+
+TEST(LaunchRetry, TheCloseOfAFailedLaunchWaitsForTheTimer) {
+  InputThatNeverStarts card;
+  installWaveBackend(&card);
+  {
+    TForm1 form;
+    int frames = 0;
+    form.onDisplayFrame = [&frames] { ++frames; };
+    QTest::qWait(1000);
+    EXPECT_FALSE(form.AudioIn1->DeviceOpen());
+    EXPECT_GE(frames, 2) << "the retry timer runs the cycle";
+    EXPECT_LE(frames, 20) << "the cycle waits for the timer between tries";
+  }
+  deliverPostedEvents();
+  installWaveBackend(nullptr);
 }
 
 }  // namespace

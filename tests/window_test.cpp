@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 #include "ApplicationIdle.h"
@@ -91,22 +92,56 @@ TEST(ApplicationIdle, RunsBackToBackWithEventsDispatchedBetweenCalls) {
   EXPECT_GT(posted, 3);
 }
 
-TEST(ApplicationIdle, DoneTrueWaitsForTheNextEvent) {
+// A handler that is done is not called while the loop handles other work (timers, posted
+// events); a wake, from anywhere and any number of times, brings one more call; a wake from
+// inside the handler itself calls it again even though it said Done.
+TEST(ApplicationIdle, DoneTrueWaitsUntilWoken) {
+  EventLog log;
   ApplicationIdle idle;
   int calls = 0;
+  bool wakeItself = false;
   idle.setHandler([&](QObject*, bool& done) {
     ++calls;
     done = true;
+    if (wakeItself) {
+      wakeItself = false;
+      idle.wake();
+    }
   });
-  // A real event loop that blocks when it has nothing to do.
+  // Steps of a real event loop that blocks when it has nothing to do; each step schedules
+  // the next after it, so that a zero-delay wake is handled first however late it runs.
+  const std::vector<std::function<void()>> steps = {
+      [&] { QCoreApplication::postEvent(&log, new QEvent(QEvent::User)); },
+      [&] {
+        idle.wake();
+        idle.wake();
+      },
+      [] {},
+      [&] {
+        wakeItself = true;
+        idle.wake();
+      },
+      [] {},
+  };
   QEventLoop loop;
-  int callsBeforeWork = -1;
-  QTimer::singleShot(100, [&] { callsBeforeWork = calls; });
-  QTimer::singleShot(300, &loop, &QEventLoop::quit);
+  std::vector<int> callsAt;
+  std::function<void(std::size_t)> runStep = [&](std::size_t index) {
+    if (index == steps.size()) {
+      loop.quit();
+      return;
+    }
+    steps[index]();
+    callsAt.push_back(calls);
+    QTimer::singleShot(40, [&runStep, index] { runStep(index + 1); });
+  };
+  QTimer::singleShot(40, [&] { runStep(0); });
   loop.exec();
   idle.setHandler(nullptr);
 
-  EXPECT_EQ(callsBeforeWork, 1) << "a handler that is done is not called again while idle";
-  EXPECT_GE(calls, 2) << "new work (the timers) wakes the idle hook again";
-  EXPECT_LE(calls, 3);
+  ASSERT_EQ(callsAt.size(), 5u);
+  EXPECT_EQ(callsAt[0], 1) << "timers and posted events do not wake a done handler";
+  EXPECT_EQ(callsAt[1], 1) << "the wake takes effect when the queue is empty";
+  EXPECT_EQ(callsAt[2], 2) << "two wakes before the call make one call";
+  EXPECT_EQ(callsAt[4], 4) << "a wake inside the handler runs it once more";
+  EXPECT_EQ(calls, 4);
 }

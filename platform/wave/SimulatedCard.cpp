@@ -1,10 +1,14 @@
 #include "SimulatedCard.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "PcmSamples.h"
 
 namespace {
 
-constexpr int kServiceIntervalMs = 5;
+// How long the real clock lets the devices be when no queued block is under way.
+constexpr double kIdleServiceSeconds = 0.25;
 // Gives the UL channel a 45 degree lag behind UR at 100 Hz.
 constexpr const char* kDefaultUL = "loopback-rc:100";
 
@@ -20,8 +24,13 @@ SimulatedCard::SimulatedCard(ClockMode mode)
   sources_[1] = parseSignalSource(kDefaultUL, error);
   if (mode_ == ClockMode::Real) {
     timer_ = std::make_unique<QTimer>();
-    QObject::connect(timer_.get(), &QTimer::timeout, [this] { service(); });
-    timer_->start(kServiceIntervalMs);
+    timer_->setSingleShot(true);
+    timer_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer_.get(), &QTimer::timeout, [this] {
+      service();
+      scheduleService();
+    });
+    scheduleService();
   }
 }
 
@@ -104,6 +113,25 @@ void SimulatedCard::watchDevices() {
       watch->lost(kCardName, announcer);
     }
   }
+}
+
+void SimulatedCard::scheduleService() {
+  if (!timer_) return;
+  const double serviced = std::chrono::duration<double>(servicedTime_).count();
+  // A device that has stopped moving is looked at again when the watchdog would take it for
+  // gone.
+  double due = std::min({serviced + kIdleServiceSeconds, inputWatch_.deadline(),
+                         outputWatch_.deadline()});
+  // A block comes back once fewer bytes than a frame are left of it.
+  const auto blockDue = [&](const WaveDeviceQueue& device, int64_t nextFrame, uint32_t rate) {
+    if (!device.isOpen() || !device.running() || unplugged_ || device.queued() == 0) return;
+    const int64_t frames = device.remaining() / std::max<uint16_t>(device.format().nBlockAlign, 1);
+    due = std::min(due, static_cast<double>(nextFrame + frames) / rate);
+  };
+  blockDue(output_, lineFrame_, lineRate_);
+  blockDue(input_, inputFrame_, input_.format().nSamplesPerSec);
+  const double wait = std::max(due - deviceTime(), 0.0);
+  timer_->start(static_cast<int>(std::ceil(wait * 1000)));
 }
 
 void SimulatedCard::playUntil(int64_t lineFrame) {
@@ -211,7 +239,9 @@ MMRESULT SimulatedCard::enqueue(WaveDeviceQueue& device, const void* handle, WAV
   if (MMRESULT result = refusal(call)) return result;
   if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
   service();
-  return device.add(header);
+  const MMRESULT result = device.add(header);
+  scheduleService();
+  return result;
 }
 
 MMRESULT SimulatedCard::setRunning(WaveDeviceQueue& device, const void* handle, MMRESULT refused,
@@ -220,6 +250,7 @@ MMRESULT SimulatedCard::setRunning(WaveDeviceQueue& device, const void* handle, 
   if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
   service();
   device.setRunning(running);
+  scheduleService();
   return MMSYSERR_NOERROR;
 }
 

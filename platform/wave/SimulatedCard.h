@@ -5,7 +5,8 @@
 // kept for a few seconds so that the input can hear them. It injects faults for tests.
 //
 // Everything runs on the thread that made the card: with the real clock a timer on that
-// thread moves samples every few milliseconds; with the manual clock advance() does it.
+// thread moves the samples when the next queued block is due (and now and then when no block
+// is under way); with the manual clock advance() does it.
 
 #include <QTimer>
 #include <array>
@@ -77,6 +78,9 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   // Plays and records everything due up to the current time: first the output, so that
   // loopback input hears what played at the same instants.
   void service();
+  // Real clock: arms the timer for when the first of the queued blocks completes, or, with
+  // none under way, for a while later.
+  void scheduleService();
   void playUntil(int64_t lineFrame);
   void recordUntil(int64_t inputFrame);
   // The watchdog of both devices, at the time of the latest service.
