@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr double kStep = 0.01;        // device time between two looks at the window
+constexpr std::chrono::microseconds kStep{10000};  // device time between two looks at the window
 constexpr int kMinPassesPerStep = 4;  // the every-pass cycle runs at least this many frames
 
 struct Signals {

@@ -120,8 +120,8 @@ void SimulatedCard::scheduleService() {
   const double serviced = std::chrono::duration<double>(servicedTime_).count();
   // A device that has stopped moving is looked at again when the watchdog would take it for
   // gone.
-  double due = std::min({serviced + kIdleServiceSeconds, inputWatch_.deadline(),
-                         outputWatch_.deadline()});
+  double due =
+      std::min({serviced + kIdleServiceSeconds, inputWatch_.deadline(), outputWatch_.deadline()});
   // A block comes back once fewer bytes than a frame are left of it.
   const auto blockDue = [&](const WaveDeviceQueue& device, int64_t nextFrame, uint32_t rate) {
     if (!device.isOpen() || !device.running() || unplugged_ || device.queued() == 0) return;
