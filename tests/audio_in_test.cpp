@@ -175,11 +175,12 @@ TEST_F(AudioInTest, AFailedRequeueDrainsAndClosesWhenTheQueueIsEmpty) {
 TEST_F(AudioInTest, AStreamLaunchedAgainAfterUnplugResumes) {
   recordDeliveries([](int) { return true; });
   ASSERT_TRUE(AudioIn1->Launch(&AudioIn1));
-  run(0.6);
-  ASSERT_EQ(deliveries.size(), 2u);
+  // Past the time a newly started device is given for its first frames.
+  run(DeviceWatch::kStartSeconds + 0.1);
+  const size_t recorded = deliveries.size();
   card.unplug();
   run(DeviceWatch::kStallSeconds - 0.01);
-  EXPECT_EQ(deliveries.size(), 2u) << "a card pulled out gives nothing back by itself";
+  EXPECT_EQ(deliveries.size(), recorded) << "a card pulled out gives nothing back by itself";
   EXPECT_TRUE(AudioIn1->DeviceOpen());
   run(0.02);
   EXPECT_FALSE(AudioIn1->DeviceOpen()) << "the watchdog returned every block: the stream closed";

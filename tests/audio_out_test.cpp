@@ -219,7 +219,8 @@ TEST_F(AudioOutTest, ALaterFailedWriteDrainsAndCloses) {
 TEST_F(AudioOutTest, AStreamLaunchedAgainAfterUnplugResumes) {
   fillWithNumbers([](int) { return true; });
   ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
-  run(0.6);
+  // Past the time a newly started device is given for its first frames.
+  run(DeviceWatch::kStartSeconds + 0.1);
   card.unplug();
   run(DeviceWatch::kStallSeconds - 0.01);
   EXPECT_TRUE(AudioOut1->DeviceOpen()) << "a card pulled out gives nothing back by itself";

@@ -91,7 +91,7 @@ TEST_F(CaptureCycle, ARunHandsOverItsFirstQuarterSecondFourTimesThenReopens) {
 TEST_F(CaptureCycle, RecordingResumesByItselfAfterTheCardComesBack) {
   live(0.5);
   card.unplug();
-  live(DeviceWatch::kStallSeconds + 0.5);
+  live(DeviceWatch::kStartSeconds + 0.5);
   const int64_t whileUnplugged = form->BlocksHandedOff();
   live(1.0);
   EXPECT_EQ(form->BlocksHandedOff(), whileUnplugged) << "nothing is recorded without a card";

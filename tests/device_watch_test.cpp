@@ -23,8 +23,13 @@ TEST(DeviceWatch, GivesANewStreamTimeToStartThenExpectsSteadyProgress) {
   const Case cases[] = {
       {"a stream that never delivers is gone after its start time",
        {{start - 0.01, false, false}, {start, false, true}}},
-      {"progress restarts the shorter count",
-       {{0.5, true, false}, {0.5 + stall - 0.01, false, false}, {0.5 + stall, false, true}}},
+      {"the first frames leave the start time in force",
+       {{0.1, true, false}, {start - 0.01, false, false}, {start, false, true}}},
+      {"after the start time, progress is due every stall time",
+       {{2, true, false},
+        {start + 0.5, true, false},
+        {start + 0.5 + stall - 0.01, false, false},
+        {start + 0.5 + stall, false, true}}},
       {"steady progress keeps it alive",
        {{1, true, false}, {1.9, true, false}, {2.8, true, false}, {3.7, true, false}}},
   };
@@ -53,7 +58,9 @@ TEST(DeviceWatch, SaysOnceThatTheDeviceWentAndOnceThatItCameBack) {
   watch.lost("pulse", say);
   watch.started(2);
   watch.progressed(2.1, "pulse", say);
-  watch.progressed(2.2, "pulse", say);
+  EXPECT_EQ(lines.size(), 1u) << "back only once it has run for a while";
+  watch.progressed(2 + DeviceWatch::kStallSeconds, "pulse", say);
+  watch.progressed(3.5, "pulse", say);
   EXPECT_EQ(lines,
             (std::vector<std::string>{"sound output lost: pulse", "sound output back: pulse"}));
 }
@@ -66,7 +73,8 @@ class CardPulledOut : public StreamTest {
     makeOutput()->OnFillBuffer = [](void*, int32_t&) { return true; };
     EXPECT_TRUE(AudioIn1->Launch(&AudioIn1));
     EXPECT_TRUE(AudioOut1->Launch(&AudioOut1));
-    run(0.6);
+    // Past the time newly started devices are given for their first frames.
+    run(DeviceWatch::kStartSeconds + 0.1);
   }
   std::vector<std::string> said;
 };
@@ -85,7 +93,7 @@ TEST_F(CardPulledOut, StreamsCloseThroughTheWatchdogAndReopenOnceItIsBack) {
   card.replug();
   ASSERT_TRUE(AudioIn1->Launch(&AudioIn1));
   ASSERT_TRUE(AudioOut1->Launch(&AudioOut1));
-  run(0.5);
+  run(DeviceWatch::kStallSeconds + 0.1);
   EXPECT_TRUE(AudioIn1->DeviceOpen());
   EXPECT_GT(AudioOut1->ProcessedCount(), 0);
   EXPECT_EQ(said, (std::vector<std::string>{

@@ -1,18 +1,18 @@
 #include "DeviceWatch.h"
 
+#include <algorithm>
 #include <limits>
 
 void DeviceWatch::started(double now) {
   running_ = true;
-  moved_ = false;
-  since_ = now;
+  started_ = now;
+  lastProgress_ = -1;
 }
 
 void DeviceWatch::progressed(double now, const std::string& deviceName, const Announce& announce) {
   if (!running_) return;
-  moved_ = true;
-  since_ = now;
-  if (gone_) {
+  lastProgress_ = now;
+  if (gone_ && now - started_ >= kStallSeconds) {
     gone_ = false;
     announce(line("back", deviceName));
   }
@@ -20,7 +20,7 @@ void DeviceWatch::progressed(double now, const std::string& deviceName, const An
 
 double DeviceWatch::deadline() const {
   if (!running_) return std::numeric_limits<double>::infinity();
-  return since_ + (moved_ ? kStallSeconds : kStartSeconds);
+  return std::max(started_ + kStartSeconds, lastProgress_ + kStallSeconds);
 }
 
 void DeviceWatch::lost(const std::string& deviceName, const Announce& announce) {

@@ -4,9 +4,10 @@
 // killed, a card pulled out), and tells the user once when it goes and once when it is back.
 //
 // A running device that shows no progress for kStallSeconds counts as gone. A stream that has
-// just started gets kStartSeconds for its first frames, as a sound server may take that long
-// to deliver them. The times are the backend's clock, so a simulated card on a manual clock
-// is watched in its own time.
+// just started gets kStartSeconds in all, as a sound server that has just started itself may
+// take that long to deliver its first frames, or to go on after the first few; and it counts
+// as back once it has moved frames for kStallSeconds, not at its first callback. The times
+// are the backend's clock, so a simulated card on a manual clock is watched in its own time.
 
 #include <functional>
 #include <string>
@@ -39,7 +40,7 @@ class DeviceWatch {
 
   const WaveDirection direction_;
   bool running_ = false;
-  bool moved_ = false;  // progress seen since the start
-  bool gone_ = false;   // announced gone, not yet back
-  double since_ = 0;    // the start, or the latest progress
+  bool gone_ = false;         // announced gone, not yet back
+  double started_ = 0;        // the start
+  double lastProgress_ = -1;  // the latest progress since the start; -1 before the first
 };
