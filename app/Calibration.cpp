@@ -4,6 +4,8 @@
 
 namespace {
 
+// The blocks of the first recording run, which are not used.
+constexpr int64_t kSettlingBlocks = 4;
 // Blocks the value is averaged over at least, so that its spread says something.
 constexpr int64_t kLeastBlocks = 2;
 
@@ -16,7 +18,7 @@ QString nameOf(Channel channel) {
 bool Calibration::add(const BlockFigures& figures) {
   if (!problem_.isEmpty()) return false;
   ++blocks_;
-  if (blocks_ == 1) return true;
+  if (blocks_ <= kSettlingBlocks) return true;
   const ChannelFigures& channel = channel_ == Channel::UL ? figures.ul : figures.ur;
   if (!channel.signal) {
     problem_ = QStringLiteral(
@@ -47,7 +49,7 @@ QString Calibration::result() {
   if (!problem_.isEmpty()) return {};
   if (used_ < kLeastBlocks) {
     problem_ = QStringLiteral(
-                   "--calibrate: the run gave %1 blocks to measure after the first, "
+                   "--calibrate: the run gave %1 blocks to measure after its first second, "
                    "at least %2 are needed (a longer --seconds)")
                    .arg(used_)
                    .arg(kLeastBlocks);

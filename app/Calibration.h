@@ -3,8 +3,9 @@
 // The calibration of a channel (--calibrate): with a steady sine of known RMS voltage on the
 // input, the value of --full-scale-volts (the RMS voltage of a full-scale sine) that makes
 // the report's rmsVolts read that voltage, averaged over the blocks of the run, with its
-// standard deviation as the spread. The first block is not used: it may hold the start of
-// the input.
+// standard deviation as the spread. The first second is not used: the capture offers the
+// first 0.25 s of each one-second recording run four times, and the first run may hold the
+// start of the input.
 
 #include <QString>
 #include <cstdint>
@@ -29,7 +30,7 @@ class Calibration {
  private:
   const Channel channel_;
   const double voltsRms_;
-  int64_t blocks_ = 0;  // blocks seen, the first included
+  int64_t blocks_ = 0;  // blocks seen, those of the first second included
   // The values of the blocks used: their count, mean and sum of squared deviations
   // (updated as Welford does, which keeps the spread exact however close the values are).
   int64_t used_ = 0;

@@ -40,8 +40,8 @@ const OptionSpec kOptions[] = {
      "V"},
     {"record", "Record every captured block to a 16-bit stereo WAV file.", "FILE.wav"},
     {"calibrate",
-     "Measure a steady sine of VOLTS_RMS on CHANNEL (UL or UR) headless, print the "
-     "--full-scale-volts to use, exit.",
+     "Measure a steady sine of VOLTS_RMS on CHANNEL (UL or UR) headless for --seconds "
+     "(default 5), print the --full-scale-volts to use, exit.",
      "CHANNEL VOLTS_RMS"},
     {"time-base", "Select item N of the time-base list after start-up.", "N"},
     {"ul-range", "Select item N of the UL range list after start-up.", "N"},
@@ -57,6 +57,10 @@ const char* const kAnalysisOptions[] = {
     "analyze",      "csv",      "full-scale-volts",    "time-base",
     "ul-range",     "ur-range", "generator-frequency", "generator-amplitude",
     "mixer-devices"};
+
+// How long a calibration measures unless --seconds says otherwise: 16 blocks after the
+// first second.
+constexpr double kCalibrationSeconds = 5;
 
 // Options that ask for other output than the calibration's.
 const char* const kNotWithCalibration[] = {"report", "csv", "full-scale-volts", "screenshot"};
@@ -293,6 +297,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     options.calibrate =
         CalibrationRequest{channel == QLatin1String("UL") ? Channel::UL : Channel::UR, *volts};
     options.headless = true;  // no window is shown: the calibration has nothing to show
+    if (!options.seconds) options.seconds = kCalibrationSeconds;
   }
   const bool reporting = options.report || isSet("analyze");
   if (options.csv && !reporting) {

@@ -152,7 +152,8 @@ TEST(CommandLine, ReadsTheRunOptions) {
   EXPECT_EQ(result.options.screenshot, QStringLiteral("/tmp/x.png"));
 
   // --calibrate takes the channel and the voltage as two arguments, or joined to it by "=",
-  // and runs without a window.
+  // and runs without a window, for 5 s unless --seconds says otherwise.
+  EXPECT_DOUBLE_EQ(parse({"--calibrate", "UL", "1"}).options.seconds.value(), 5);
   for (const QStringList& arguments : std::vector<QStringList>{
            {"--calibrate", "ur", "0.775", "--seconds", "5"},
            {"--seconds", "5", "-calibrate=UR", "0.775"},

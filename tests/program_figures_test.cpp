@@ -306,14 +306,14 @@ TEST(ProgramFigures, CalibratesOnASineOfKnownVoltage) {
     ASSERT_TRUE(match.hasMatch()) << run.out.toStdString();
     EXPECT_NEAR(match.captured(1).toDouble(), c.expected, c.expected * 1e-4);
     EXPECT_LT(match.captured(2).toDouble(), c.expected * 1e-4);
-    EXPECT_EQ(match.captured(3).toInt(), 11) << "the blocks of 3 s after the first";
+    EXPECT_EQ(match.captured(3).toInt(), 16) << "the blocks of 5 s after the first second";
   }
 
   const std::vector<std::pair<QStringList, QString>> failures = {
-      {{"--ur", "silence", "--calibrate", "UR", "0.5"}, "--calibrate: no signal on UR in block 2"},
+      {{"--ur", "silence", "--calibrate", "UR", "0.5"}, "--calibrate: no signal on UR in block 5"},
       {{"--ul", "noise:3000", "--calibrate", "UL", "0.5"}, "--calibrate: no signal on UL"},
       {{"--ur", "sine:1000:40000", "--calibrate", "UR", "0.5"}, "--calibrate: UR is clipped"},
-      {{"--seconds", "0.6", "--calibrate", "UR", "0.5"}, "at least 2 are needed"},
+      {{"--seconds", "1.4", "--calibrate", "UR", "0.5"}, "at least 2 are needed"},
   };
   for (const auto& [arguments, named] : failures) {
     const ProgramResult run = runProgram(simulated + arguments);
