@@ -33,8 +33,16 @@ const OptionSpec kOptions[] = {
     {"virtual-time", "Simulated card: run on a manual clock, as fast as possible.", nullptr},
     {"unplug-at", "Simulated card: pull the card out after SECONDS of device time.", "SECONDS"},
     {"replug-at", "Simulated card: put the card back after SECONDS of device time.", "SECONDS"},
-    {"report", "Print the readouts as one JSON line per captured block.", nullptr},
+    {"report", "Print the readouts and figures as one JSON line per captured block.", nullptr},
     {"analyze", "Measure a recording block by block, print JSON lines, exit.", "FILE"},
+    {"csv", "Print the lines of --report or --analyze as CSV with a header row.", nullptr},
+    {"full-scale-volts", "RMS voltage at the input of a full-scale sine: volts in the report.",
+     "V"},
+    {"record", "Record every captured block to a 16-bit stereo WAV file.", "FILE.wav"},
+    {"calibrate",
+     "Measure a steady sine of VOLTS_RMS on CHANNEL (UL or UR) headless for --seconds "
+     "(default 5), print the --full-scale-volts to use, exit.",
+     "CHANNEL VOLTS_RMS"},
     {"time-base", "Select item N of the time-base list after start-up.", "N"},
     {"ul-range", "Select item N of the UL range list after start-up.", "N"},
     {"ur-range", "Select item N of the UR range list after start-up.", "N"},
@@ -46,9 +54,16 @@ const OptionSpec kOptions[] = {
 // Options that act on the window after start-up, which an analysis runs too; every other
 // option is about a live run (or another action) and does not go with --analyze.
 const char* const kAnalysisOptions[] = {
-    "analyze",      "time-base",           "ul-range",
-    "ur-range",     "generator-frequency", "generator-amplitude",
+    "analyze",      "csv",      "full-scale-volts",    "time-base",
+    "ul-range",     "ur-range", "generator-frequency", "generator-amplitude",
     "mixer-devices"};
+
+// How long a calibration measures unless --seconds says otherwise: 16 blocks after the
+// first second.
+constexpr double kCalibrationSeconds = 5;
+
+// Options that ask for other output than the calibration's.
+const char* const kNotWithCalibration[] = {"report", "csv", "full-scale-volts", "screenshot"};
 
 void addOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(
@@ -74,6 +89,38 @@ std::optional<int> integer(const QString& text) {
   bool ok = false;
   const int value = text.toInt(&ok);
   return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// --calibrate takes two values, the channel and the voltage, where the parser takes one:
+// "--calibrate UL 0.5" and "--calibrate=UL 0.5" both become the one value "UL 0.5". A
+// second value that looks like an option is left to be one.
+QStringList withCalibrationValuesJoined(QStringList arguments) {
+  auto isValue = [](const QString& text) {
+    bool number = false;
+    text.toDouble(&number);
+    return !text.startsWith(u'-') || number;
+  };
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == QLatin1String("--")) break;
+    const bool separate =
+        argument == QLatin1String("--calibrate") || argument == QLatin1String("-calibrate");
+    const bool attached = argument.startsWith(QLatin1String("--calibrate=")) ||
+                          argument.startsWith(QLatin1String("-calibrate="));
+    const qsizetype channel = separate ? i + 1 : i;
+    if ((separate || attached) && channel + 1 < arguments.size() &&
+        isValue(arguments[channel + 1])) {
+      arguments[channel] += u' ' + arguments.takeAt(channel + 1);
+    }
+  }
+  return arguments;
+}
+
+// A number above 0 (a finite one).
+std::optional<double> positiveNumber(const QString& text) {
+  bool ok = false;
+  const double number = text.toDouble(&ok);
+  return ok && std::isfinite(number) && number > 0 ? std::optional<double>(number) : std::nullopt;
 }
 
 // The first option given that is not in `allowed`, or empty.
@@ -104,7 +151,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   addOptions(parser);
-  if (!parser.parse(arguments)) return failure(parser.errorText());
+  if (!parser.parse(withCalibrationValuesJoined(arguments))) return failure(parser.errorText());
   if (!parser.positionalArguments().isEmpty()) {
     return failure(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]));
   }
@@ -167,13 +214,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
   // A number of seconds above 0; returns the error text, or empty when fine.
   auto readSeconds = [&](const char* name, std::optional<double>& into) {
     if (!isSet(name)) return QString();
-    bool ok = false;
-    const double seconds = value(name).toDouble(&ok);
-    if (!ok || !std::isfinite(seconds) || seconds <= 0) {
+    into = positiveNumber(value(name));
+    if (!into) {
       return QStringLiteral("--%1 needs a number of seconds above 0 (such as 2.5), not '%2'")
           .arg(QString::fromUtf8(name), value(name));
     }
-    into = seconds;
     return QString();
   };
 
@@ -231,6 +276,45 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
 
   options.report = isSet("report");
   options.analyzeFile = value("analyze");
+  options.csv = isSet("csv");
+  options.recordFile = value("record");
+  if (isSet("calibrate")) {
+    for (const char* name : kNotWithCalibration) {
+      if (isSet(name)) {
+        return failure(QStringLiteral("--calibrate prints only the calibration: it does not go "
+                                      "with --%1")
+                           .arg(QString::fromUtf8(name)));
+      }
+    }
+    const QStringList parts = value("calibrate").split(u' ');
+    const std::optional<double> volts = parts.size() == 2 ? positiveNumber(parts[1]) : std::nullopt;
+    const QString channel = parts.value(0).toUpper();
+    if (!volts || (channel != QLatin1String("UL") && channel != QLatin1String("UR"))) {
+      return failure(QStringLiteral("--calibrate needs a channel (UL or UR) and the sine's RMS "
+                                    "voltage above 0 (such as UL 0.5), not '%1'")
+                         .arg(value("calibrate")));
+    }
+    options.calibrate =
+        CalibrationRequest{channel == QLatin1String("UL") ? Channel::UL : Channel::UR, *volts};
+    options.headless = true;  // no window is shown: the calibration has nothing to show
+    if (!options.seconds) options.seconds = kCalibrationSeconds;
+  }
+  const bool reporting = options.report || isSet("analyze");
+  if (options.csv && !reporting) {
+    return failure(QStringLiteral("--csv prints the lines of --report or --analyze: give one"));
+  }
+  if (isSet("full-scale-volts")) {
+    options.fullScaleVolts = positiveNumber(value("full-scale-volts"));
+    if (!options.fullScaleVolts) {
+      return failure(
+          QStringLiteral("--full-scale-volts needs a voltage above 0 (such as 1.228), not '%1'")
+              .arg(value("full-scale-volts")));
+    }
+    if (!reporting) {
+      return failure(QStringLiteral(
+          "--full-scale-volts gives the report its volts: it goes with --report or --analyze"));
+    }
+  }
 
   for (const QString& error : {
            readIndex("time-base", 0, static_cast<int>(kTimeBaseItems.size()) - 1,

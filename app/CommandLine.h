@@ -7,7 +7,15 @@
 #include <cstdint>
 #include <optional>
 
+#include "ChannelFields.h"
+
 enum class CardChoice { Auto, Simulated, PortAudio };
+
+// --calibrate: the channel that carries the sine, and its RMS voltage.
+struct CalibrationRequest {
+  Channel channel = Channel::UL;
+  double voltsRms = 0;
+};
 
 struct ProgramOptions {
   bool headless = false;          // offscreen platform even where a display exists
@@ -27,9 +35,13 @@ struct ProgramOptions {
   std::optional<double> replugAt;  // and to put it back
 
   // Scripting.
-  bool report = false;          // one JSON line of readouts per captured block
-  QString analyzeFile;          // measure a recording offline, then exit
-  std::optional<int> timeBase;  // list items chosen after start-up, as a user would
+  bool report = false;                          // one JSON line of readouts per captured block
+  QString analyzeFile;                          // measure a recording offline, then exit
+  bool csv = false;                             // the lines of --report or --analyze as CSV
+  std::optional<double> fullScaleVolts;         // RMS volts at the input of a full-scale sine
+  QString recordFile;                           // every captured block into this WAV file
+  std::optional<CalibrationRequest> calibrate;  // measure the full-scale volts, then exit
+  std::optional<int> timeBase;                  // list items chosen after start-up, as a user would
   std::optional<int> ulRange;
   std::optional<int> urRange;
   std::optional<int> generatorFrequency;  // slider positions set after start-up

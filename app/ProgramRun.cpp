@@ -20,13 +20,15 @@
 
 #include "CommandLine.h"
 #include "Mixer.h"
+#include "OutputFiles.h"
 #include "PortAudioCard.h"
-#include "ReadoutReport.h"
 #include "RecordingAnalysis.h"
+#include "RunOutputs.h"
 #include "SimulatedCard.h"
 #include "SoundCard.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
+#include "TerminationSignals.h"
 #include "WaveBackend.h"
 
 namespace {
@@ -45,33 +47,16 @@ int usageFailure(const QString& message) {
   return 2;
 }
 
-// Why a screenshot cannot be saved at `path`, checked before the run so that a bad path
-// does not cost the run; empty when its folder takes files.
-QString screenshotPathProblem(const QString& path) {
-  const QFileInfo target(path);
-  const QFileInfo folder(target.absolutePath());
-  if (!folder.isDir()) return QStringLiteral("the folder %1 does not exist").arg(folder.filePath());
-  if (!folder.isWritable())
-    return QStringLiteral("the folder %1 is not writable").arg(folder.filePath());
-  if (target.isDir() && !target.isSymLink()) return QStringLiteral("%1 is a folder").arg(path);
-  return {};
-}
-
 // Writes the window's picture to a new file in the target's folder, then renames it over
-// the target: a reader never sees half a picture, and an existing file or symbolic link of
-// that name is replaced, never written through.
+// the target: a reader never sees half a picture.
 bool saveScreenshot(QWidget& window, const QString& path) {
-  QTemporaryFile file(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".osciloskop-XXXXXX")));
-  const bool written = file.open() && window.grab().save(&file, "PNG") &&
-                       file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
-  file.close();
-  if (!written || std::rename(QFile::encodeName(file.fileName()).constData(),
-                              QFile::encodeName(path).constData()) != 0) {
+  const std::unique_ptr<QTemporaryFile> file = newFileBeside(path);
+  const bool written = file && window.grab().save(file.get(), "PNG");
+  if (file) file->close();
+  if (!written || !renameOver(*file, path)) {
     std::fprintf(stderr, "osciloskop: cannot save the screenshot to %s\n", qPrintable(path));
     return false;
   }
-  file.setAutoRemove(false);  // it is the target now
   // On stderr, so that stdout carries only the readouts a script asked for.
   std::fprintf(stderr, "screenshot saved to %s\n", qPrintable(path));
   return true;
@@ -122,21 +107,6 @@ void applyStartupChoices(TForm1& form, const ProgramOptions& options) {
   if (options.timeBase) chooseListItem(form.ComboBox1, *options.timeBase);
   if (options.ulRange) chooseListItem(form.ComboBox2, *options.ulRange);
   if (options.urRange) chooseListItem(form.ComboBox3, *options.urRange);
-}
-
-// Prints one JSON line after the first display frame that follows each capture hand-off.
-void reportReadouts(TForm1& form, WaveBackend& backend) {
-  auto pending = std::make_shared<bool>(false);
-  form.onBlockHandedOff = [pending] { *pending = true; };
-  form.onDisplayFrame = [pending, &form, &backend] {
-    if (!*pending) return;
-    *pending = false;
-    std::printf("%s\n",
-                readoutJson(form, backend.deviceTime(), form.BlocksHandedOff(), backend.xruns())
-                    .toUtf8()
-                    .constData());
-    std::fflush(stdout);
-  };
 }
 
 // Pulls the simulated card out and puts it back at the device times the command line gives.
@@ -241,10 +211,8 @@ int runProgram(int argc, char** argv) {
   }
 
   const bool analyzing = !options.analyzeFile.isEmpty();
-  if (!options.screenshot.isEmpty()) {
-    if (const QString problem = screenshotPathProblem(options.screenshot); !problem.isEmpty())
-      return usageFailure(QStringLiteral("--screenshot: %1").arg(problem));
-  }
+  if (const QString problem = outputFilesProblem(options); !problem.isEmpty())
+    return usageFailure(problem);
   if (!options.headless && !analyzing && noDisplayAvailable()) {
     std::fputs("osciloskop: no display found: running headless on the offscreen platform\n",
                stderr);
@@ -262,25 +230,33 @@ int runProgram(int argc, char** argv) {
     // No sound card: the window's streams find no device and stay closed.
     TForm1 form;
     applyStartupChoices(form, options);
-    return analyzeRecording(form, options.analyzeFile);
+    return analyzeRecording(form, options.analyzeFile,
+                            options.csv ? ReportFormat::Csv : ReportFormat::Json,
+                            options.fullScaleVolts);
   }
 
   QString error;
   std::unique_ptr<SoundCard> card = SoundCard::open(options, &error);
   if (!card) return usageFailure(error);
+  const std::unique_ptr<RunOutputs> outputs = RunOutputs::create(options, &error);
+  if (!outputs) return usageFailure(error);
 
   auto window = std::make_unique<TForm1>();
   applyStartupChoices(*window, options);
   Form1 = window.get();
-  if (options.report) reportReadouts(*window, card->backend());
-  // An input that fails mid-run ends the run as a bad option would, once the service that
-  // found it has returned.
+  // An input that fails mid-run, or an output, ends the run as a bad option would, once the
+  // service that found it has returned; the first failure is the one said.
   int exitCode = 0;
-  card->onInputFailure([&exitCode, form = window.get()](const QString& message) {
+  auto failRun = [&exitCode, form = window.get()](const QString& message) {
+    if (exitCode != 0) return;
     std::fprintf(stderr, "%s\n", qPrintable(usageError(message)));
     exitCode = 2;
     QTimer::singleShot(0, form, [form] { form->close(); });
-  });
+  };
+  card->onInputFailure(failRun);
+  outputs->attach(*window, card->backend(), failRun);
+  // SIGINT and SIGTERM close the window as a user would.
+  const TerminationSignals terminationSignals([form = window.get()] { form->close(); });
   window->show();
   scheduleEnd(*window, *card, options);
   // The screenshot shows the window as the user last saw it: taken as it closes, before
@@ -293,5 +269,11 @@ int runProgram(int argc, char** argv) {
   window.reset();
   card.reset();
   if (exitCode == 0 && !saved) exitCode = 1;
+  if (exitCode == 0) {
+    if (const QString problem = outputs->finish(); !problem.isEmpty()) {
+      std::fprintf(stderr, "%s\n", qPrintable(usageError(problem)));
+      exitCode = 2;
+    }
+  }
   return exitCode;
 }

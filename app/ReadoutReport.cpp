@@ -2,10 +2,11 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
 #include <cmath>
+#include <cstdio>
 
 #include "RangeSelection.h"
 #include "TForm1.h"
@@ -17,37 +18,85 @@ QJsonValue nameOrNull(const std::optional<std::string>& name) {
   return name ? QJsonValue(QString::fromStdString(*name)) : QJsonValue(QJsonValue::Null);
 }
 
+// The value as JSON writes it inside an object or array.
+QString jsonText(const QJsonValue& value) {
+  const QString text =
+      QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+  return text.mid(1, text.size() - 2);
+}
+
 }  // namespace
 
-QString readoutJson(const TForm1& form, double deviceTime, int64_t block,
-                    std::optional<uint64_t> xruns) {
+ReportFields readoutFields(const TForm1& form, double deviceTime, int64_t block,
+                           std::optional<uint64_t> xruns) {
   const ScopeState& state = form.State();
-  // The keys are written in this order, as scripts and people read them.
-  const std::pair<const char*, QJsonValue> fields[] = {
+  ReportFields fields = {
       // Microseconds: the simulated card counts them; the real card's clock is rounded to them.
-      {"t", std::round(deviceTime * 1e6) / 1e6},
-      {"block", static_cast<qint64>(block)},
-      {"Edit4", form.Edit4->text()},
-      {"Edit12", form.Edit12->text()},
-      {"Edit1", form.Edit1->text()},
-      {"Edit8", form.Edit8->text()},
-      {"Panel2", !form.Panel2->isHidden()},
-      {"Panel14", !form.Panel14->isHidden()},
-      {"ulRange", nameOrNull(AppliedRangeName(state, Channel::UL))},
-      {"urRange", nameOrNull(AppliedRangeName(state, Channel::UR))},
-      {"timeBase", nameOrNull(AppliedTimeBaseName(state))},
-      {"traceStride", state.traceStride},
-      {"traceOffset", state.traceOffset},
+      {QStringLiteral("t"), std::round(deviceTime * 1e6) / 1e6},
+      {QStringLiteral("block"), static_cast<qint64>(block)},
+      {QStringLiteral("Edit4"), form.Edit4->text()},
+      {QStringLiteral("Edit12"), form.Edit12->text()},
+      {QStringLiteral("Edit1"), form.Edit1->text()},
+      {QStringLiteral("Edit8"), form.Edit8->text()},
+      {QStringLiteral("Panel2"), !form.Panel2->isHidden()},
+      {QStringLiteral("Panel14"), !form.Panel14->isHidden()},
+      {QStringLiteral("ulRange"), nameOrNull(AppliedRangeName(state, Channel::UL))},
+      {QStringLiteral("urRange"), nameOrNull(AppliedRangeName(state, Channel::UR))},
+      {QStringLiteral("timeBase"), nameOrNull(AppliedTimeBaseName(state))},
+      {QStringLiteral("traceStride"), state.traceStride},
+      {QStringLiteral("traceOffset"), state.traceOffset},
   };
-  QString line = QStringLiteral("{");
-  auto write = [&line](const char* key, const QJsonValue& value) {
-    if (line.size() > 1) line += QStringLiteral(", ");
-    // A one-element array serialises the value exactly as JSON would inside an object.
-    const QString text =
-        QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
-    line += QStringLiteral("\"%1\": %2").arg(QString::fromUtf8(key), text.mid(1, text.size() - 2));
-  };
-  for (const auto& [key, value] : fields) write(key, value);
-  if (xruns) write("xruns", static_cast<qint64>(*xruns));
-  return line + QStringLiteral("}");
+  if (xruns) fields.push_back({QStringLiteral("xruns"), static_cast<qint64>(*xruns)});
+  return fields;
+}
+
+QString jsonLine(const ReportFields& fields) {
+  QString line;
+  QStringList open;  // the keys of the objects open around the next field
+  for (const ReportField& field : fields) {
+    const QStringList keys = field.path.split(u'.');
+    qsizetype shared = 0;
+    while (shared < open.size() && shared + 1 < keys.size() && open[shared] == keys[shared])
+      ++shared;
+    for (qsizetype i = open.size(); i > shared; --i) line += u'}';
+    open.resize(shared);
+    line += line.isEmpty() ? QStringLiteral("{") : QStringLiteral(", ");
+    for (qsizetype i = shared; i + 1 < keys.size(); ++i) {
+      line += QStringLiteral("\"%1\": {").arg(keys[i]);
+      open.append(keys[i]);
+    }
+    line += QStringLiteral("\"%1\": %2").arg(keys.last(), jsonText(field.value));
+  }
+  if (line.isEmpty()) return QStringLiteral("{}");
+  for (qsizetype i = 0; i <= open.size(); ++i) line += u'}';
+  return line;
+}
+
+QString csvHeader(const ReportFields& fields) {
+  QStringList names;
+  for (const ReportField& field : fields) names << field.path;
+  return names.join(u',');
+}
+
+QString csvRow(const ReportFields& fields) {
+  QStringList cells;
+  for (const ReportField& field : fields) {
+    if (field.value.isString()) {
+      QString text = field.value.toString();
+      cells << u'"' + text.replace(u'"', QStringLiteral("\"\"")) + u'"';
+    } else {
+      cells << (field.value.isNull() ? QString() : jsonText(field.value));
+    }
+  }
+  return cells.join(u',');
+}
+
+void ReportPrinter::print(const ReportFields& fields) {
+  if (format_ == ReportFormat::Csv && !headerPrinted_) {
+    std::printf("%s\n", csvHeader(fields).toUtf8().constData());
+    headerPrinted_ = true;
+  }
+  const QString line = format_ == ReportFormat::Csv ? csvRow(fields) : jsonLine(fields);
+  std::printf("%s\n", line.toUtf8().constData());
+  std::fflush(stdout);
 }

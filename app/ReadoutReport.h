@@ -1,14 +1,49 @@
 #pragma once
 
-// The readouts of the window as one line of JSON, for scripts: the controls' texts exactly
+// The readouts of the window as one report line for scripts: the controls' texts exactly
 // as shown, the warning panels, the range and time base in force, the trace position, and
-// for a live run the sound card's over- and underruns so far.
+// for a live run the sound card's over- and underruns so far. A line is written as JSON,
+// or as a row of CSV under a header row.
 
+#include <QJsonValue>
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class TForm1;
 
-QString readoutJson(const TForm1& form, double deviceTime, int64_t block,
-                    std::optional<uint64_t> xruns = std::nullopt);
+// One field of a report line, named by its path of JSON keys: "measured.UL.hz" is the key
+// "hz" of the object "UL" of the object "measured".
+struct ReportField {
+  QString path;
+  QJsonValue value;
+};
+// The fields of a line in the order they are written, as scripts and people read them.
+using ReportFields = std::vector<ReportField>;
+
+ReportFields readoutFields(const TForm1& form, double deviceTime, int64_t block,
+                           std::optional<uint64_t> xruns = std::nullopt);
+
+// The line as one JSON object on one line: consecutive fields that share a path's first
+// keys go into one nested object.
+QString jsonLine(const ReportFields& fields);
+// The CSV header: each column named by the field's path.
+QString csvHeader(const ReportFields& fields);
+// The CSV row: texts in double quotes (quotes doubled), numbers and true/false as JSON
+// writes them, an empty cell for null.
+QString csvRow(const ReportFields& fields);
+
+enum class ReportFormat { Json, Csv };
+
+// Prints report lines to stdout, flushed at once so that a script reads each as it comes;
+// as CSV the header row goes before the first line.
+class ReportPrinter {
+ public:
+  explicit ReportPrinter(ReportFormat format) : format_(format) {}
+  void print(const ReportFields& fields);
+
+ private:
+  const ReportFormat format_;
+  bool headerPrinted_ = false;
+};

@@ -4,8 +4,9 @@
 #include <array>
 #include <cstdio>
 
+#include "BlockFiguresReport.h"
 #include "CommandLine.h"
-#include "ReadoutReport.h"
+#include "HandedOffBlocks.h"
 #include "SoundFileReader.h"
 #include "TForm1.h"
 
@@ -15,7 +16,8 @@ constexpr int kBlockFrames = 11025;  // one capture block: 0.25 s of stereo fram
 
 }  // namespace
 
-int analyzeRecording(TForm1& form, const QString& path) {
+int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
+                     std::optional<double> fullScaleVolts) {
   const QString about = QStringLiteral("--analyze: \"%1\": ").arg(path);
   auto fail = [&about](const std::string& problem) {
     std::fprintf(stderr, "%s\n", qPrintable(usageError(about + QString::fromStdString(problem))));
@@ -30,6 +32,14 @@ int analyzeRecording(TForm1& form, const QString& path) {
   // The block as the card delivers it: the file's first channel is the first value of each
   // frame (UR); a mono file feeds both channels.
   std::array<int16_t, 2 * kBlockFrames> block{};
+  BlockFiguresReport figures(fullScaleVolts);
+  passHandedOffBlocks(form,
+                      {[&figures](std::span<const int16_t> values) { figures.measure(values); }});
+  struct Detach {
+    TForm1& form;
+    ~Detach() { form.onBlockHandedOff = nullptr; }
+  } detach{form};  // the figures go with this call
+  ReportPrinter printer(format);
   int64_t blocks = 0;
   size_t partialFrames = 0;
   for (;;) {
@@ -43,9 +53,10 @@ int analyzeRecording(TForm1& form, const QString& path) {
     form.MeasureAndDisplay();
     const double start = static_cast<double>(blocks) * kBlockFrames / SoundFileReader::kRate;
     ++blocks;
-    std::printf("%s\n", readoutJson(form, start, blocks).toUtf8().constData());
+    ReportFields fields = readoutFields(form, start, blocks);
+    figures.appendFields(fields);
+    printer.print(fields);
   }
-  std::fflush(stdout);
   if (!reader->error().empty()) return fail(reader->error());
   if (blocks == 0) {
     return fail("the file gives " + std::to_string(partialFrames) +

@@ -1,6 +1,7 @@
 // The command line: what each run asks for, and how bad input is refused.
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "CommandLine.h"
 
@@ -60,10 +62,28 @@ TEST(CommandLine, RefusesEmptyValuesOutOfRangeNumbersAndIgnoredOptions) {
       {{"--seconds", "1e999"}, "above 0"},
       {{"--list-devices", "--seconds", "3"}, "--seconds"},
       {{"--list-devices", "--card", "simulated"}, "--card"},
+      {{"--full-scale-volts", "0", "--report"}, "--full-scale-volts needs a voltage above 0"},
+      {{"--full-scale-volts", "-1.2", "--report"}, "above 0"},
+      {{"--full-scale-volts", "1V", "--report"}, "above 0"},
+      {{"--full-scale-volts", "1.2"}, "it goes with --report or --analyze"},
+      {{"--csv"}, "--csv prints the lines of --report or --analyze"},
+      {{"--csv", "--record", "x.wav"}, "--csv prints the lines"},
+      {{"--calibrate", "UX", "0.5"}, "--calibrate needs a channel (UL or UR)"},
+      {{"--calibrate", "UL"}, "not 'UL'"},
+      {{"--calibrate", "UL", "--seconds", "2"}, "not 'UL'"},
+      {{"--calibrate", "UL", "-0.5"}, "not 'UL -0.5'"},
+      {{"--calibrate", "UL", "0"}, "--calibrate needs"},
+      {{"--calibrate", "UL 0.5 1"}, "--calibrate needs"},
+      {{"--calibrate", "UL", "0.5", "--report"}, "it does not go with --report"},
+      {{"--calibrate", "UL", "0.5", "--screenshot", "x.png"}, "it does not go with --screenshot"},
+      {{"--full-scale-volts", "1", "--calibrate", "UL", "0.5"}, "does not go with --full-scale"},
+      {{"--calibrate", "UL", "0.5", "--analyze", "x.wav"}, "it does not go with --calibrate"},
+      {{"--analyze", "x.wav", "--record", "y.wav"}, "it does not go with --record"},
   };
-  for (const char* option : {"seconds", "screenshot", "card", "input-device", "output-device", "ur",
-                             "ul", "input", "analyze", "time-base", "ul-range", "ur-range",
-                             "generator-frequency", "generator-amplitude", "mixer-devices"}) {
+  for (const char* option :
+       {"seconds", "screenshot", "card", "input-device", "output-device", "ur", "ul", "input",
+        "analyze", "time-base", "ul-range", "ur-range", "generator-frequency",
+        "generator-amplitude", "mixer-devices", "full-scale-volts", "record", "calibrate"}) {
     cases.push_back(
         {{QStringLiteral("--%1=").arg(option)}, QStringLiteral("--%1 needs").arg(option)});
     cases.push_back(
@@ -105,6 +125,9 @@ TEST(CommandLine, AcceptsEveryValueInRange) {
       {"--seconds", "0.001"},
       {"--analyze", "rec.wav", "--time-base", "8", "--ul-range", "12", "--ur-range", "13",
        "--generator-frequency", "500", "--generator-amplitude", "1", "--mixer-devices", "0"},
+      {"--analyze", "rec.wav", "--csv", "--full-scale-volts", "1e-3"},
+      {"--report", "--csv", "--full-scale-volts", "12", "--record", "x.wav"},
+      {"--calibrate", "ur", "0.001", "--card", "simulated", "--record", "x.wav"},
   };
   for (const QStringList& arguments : cases) {
     const ParsedCommandLine result = parse(arguments);
@@ -127,6 +150,22 @@ TEST(CommandLine, ReadsTheRunOptions) {
   EXPECT_TRUE(result.options.headless);
   EXPECT_DOUBLE_EQ(result.options.seconds.value(), 1.5);
   EXPECT_EQ(result.options.screenshot, QStringLiteral("/tmp/x.png"));
+
+  // --calibrate takes the channel and the voltage as two arguments, or joined to it by "=",
+  // and runs without a window, for 5 s unless --seconds says otherwise.
+  EXPECT_DOUBLE_EQ(parse({"--calibrate", "UL", "1"}).options.seconds.value(), 5);
+  for (const QStringList& arguments : std::vector<QStringList>{
+           {"--calibrate", "ur", "0.775", "--seconds", "5"},
+           {"--seconds", "5", "-calibrate=UR", "0.775"},
+       }) {
+    const ParsedCommandLine calibration = parse(arguments);
+    ASSERT_FALSE(calibration.exitNow) << calibration.error.toStdString();
+    ASSERT_TRUE(calibration.options.calibrate);
+    EXPECT_EQ(calibration.options.calibrate->channel, Channel::UR);
+    EXPECT_DOUBLE_EQ(calibration.options.calibrate->voltsRms, 0.775);
+    EXPECT_DOUBLE_EQ(calibration.options.seconds.value(), 5);
+    EXPECT_TRUE(calibration.options.headless);
+  }
 
   const ParsedCommandLine help = parse({"--help"});
   EXPECT_TRUE(help.exitNow);
@@ -161,14 +200,14 @@ TEST(Program, HeadlessRunSavesTheWindow) {
   EXPECT_GT(shot.height(), 526);
 }
 
-// A screenshot is written only where asked, as a whole new file renamed over the target: a
-// symbolic link there is replaced, never written through, and nothing else is left behind.
-TEST(Program, SavesAScreenshotOnlyWhereAskedAndNeverThroughALink) {
-  QTemporaryDir dir;
+// A screenshot or a recording is written only where asked, as a whole new file renamed over
+// the target: a symbolic link there is replaced, never written through, and nothing else is
+// left behind. A folder that does not exist is refused before the run.
+TEST(Program, SavesFilesOnlyWhereAskedAndNeverThroughALink) {
   auto run = [](const QStringList& arguments) {
     QProcess program;
     program.start(QStringLiteral(OSCILOSKOP_PROGRAM),
-                  QStringList{"--headless", "--seconds", "0.2"} + arguments);
+                  QStringList{"--headless", "--seconds", "0.6"} + arguments);
     EXPECT_TRUE(program.waitForFinished(30000));
     return std::pair{program.exitCode(), QString::fromUtf8(program.readAllStandardError())};
   };
@@ -176,28 +215,49 @@ TEST(Program, SavesAScreenshotOnlyWhereAskedAndNeverThroughALink) {
   EXPECT_EQ(plainExit, 0) << plainErr.toStdString();
   EXPECT_FALSE(plainErr.contains("screenshot")) << plainErr.toStdString();
 
-  const QString precious = dir.filePath("precious.txt");
-  {
+  struct Output {
+    const char* option;
+    const char* name;
+    std::function<bool(const QString& path)> written;
+  };
+  const Output outputs[] = {
+      {"--screenshot", "shot.png", [](const QString& path) { return QImage(path).width() == 800; }},
+      {"--record", "run.wav",
+       [](const QString& path) {
+         SF_INFO info{};
+         SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+         if (file != nullptr) sf_close(file);
+         return file != nullptr && info.frames >= 11025;
+       }},
+  };
+  for (const Output& output : outputs) {
+    SCOPED_TRACE(output.option);
+    QTemporaryDir dir;
+    const QString precious = dir.filePath("precious.txt");
+    {
+      QFile file(precious);
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      file.write("not to be overwritten");
+    }
+    const QString target = dir.filePath(output.name);
+    ASSERT_TRUE(QFile::link(precious, target));
+    for (int pass = 0; pass < 2; ++pass) {  // over the link, then over the file it left
+      const auto [exitCode, err] = run({output.option, target});
+      EXPECT_EQ(exitCode, 0) << err.toStdString();
+      EXPECT_FALSE(QFileInfo(target).isSymLink());
+      EXPECT_TRUE(output.written(target));
+    }
     QFile file(precious);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not to be overwritten");
-  }
-  const QString shot = dir.filePath("shot.png");
-  ASSERT_TRUE(QFile::link(precious, shot));
-  for (int pass = 0; pass < 2; ++pass) {  // over the link, then over the picture it left
-    const auto [exitCode, err] = run({"--screenshot", shot});
-    EXPECT_EQ(exitCode, 0) << err.toStdString();
-    EXPECT_FALSE(QFileInfo(shot).isSymLink());
-    EXPECT_EQ(QImage(shot).width(), 800);
-  }
-  QFile file(precious);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll(), "not to be overwritten");
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-            (QStringList{"precious.txt", "shot.png"}));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "not to be overwritten");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"precious.txt", output.name}));
 
-  const auto [missingExit, missingErr] = run({"--screenshot", dir.filePath("none/shot.png")});
-  EXPECT_EQ(missingExit, 2);
-  EXPECT_TRUE(missingErr.contains("--screenshot: the folder")) << missingErr.toStdString();
-  EXPECT_TRUE(missingErr.contains("does not exist")) << missingErr.toStdString();
+    const auto [missingExit, missingErr] =
+        run({output.option, dir.filePath(QStringLiteral("none/") + output.name)});
+    EXPECT_EQ(missingExit, 2);
+    EXPECT_TRUE(missingErr.contains(output.option + QStringLiteral(": the folder")))
+        << missingErr.toStdString();
+    EXPECT_TRUE(missingErr.contains("does not exist")) << missingErr.toStdString();
+  }
 }

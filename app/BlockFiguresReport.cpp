@@ -1,0 +1,66 @@
+#include "BlockFiguresReport.h"
+
+#include <cmath>
+
+namespace {
+
+// The figures are rounded to the digits they carry, so that a line does not print the
+// binary fraction's noise: the frequency to 0.1 mHz (a millionth of 100 Hz), levels to a
+// hundredth of a count, dB and degrees to a thousandth, volts and the ratio to six digits.
+constexpr int kHzDecimals = 4;
+constexpr int kCountDecimals = 2;
+constexpr int kDecibelDecimals = 3;
+constexpr int kDegreeDecimals = 3;
+constexpr int kSignificantDigits = 6;
+
+// Adding 0 turns a -0 into 0, which JSON would otherwise print as "-0".
+double roundedTo(double value, int decimals) {
+  if (decimals < 0) {
+    const double scale = std::pow(10.0, -decimals);
+    return std::round(value / scale) * scale + 0.0;
+  }
+  const double scale = std::pow(10.0, decimals);
+  return std::round(value * scale) / scale + 0.0;
+}
+
+double roundedToSignificant(double value) {
+  if (value == 0 || !std::isfinite(value)) return value;
+  const int magnitude = static_cast<int>(std::floor(std::log10(std::abs(value))));
+  return roundedTo(value, kSignificantDigits - 1 - magnitude);
+}
+
+QJsonValue roundedOrNull(const std::optional<double>& value, int decimals) {
+  return value ? QJsonValue(roundedTo(*value, decimals)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue significantOrNull(const std::optional<double>& value) {
+  return value ? QJsonValue(roundedToSignificant(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+}  // namespace
+
+const BlockFigures& BlockFiguresReport::measure(std::span<const int16_t> interleaved) {
+  latest_ = meter_.Measure(interleaved, kCaptureRate, fullScaleVolts_);
+  return latest_;
+}
+
+void BlockFiguresReport::appendFields(ReportFields& fields) const {
+  const std::pair<const char*, const ChannelFigures&> channels[] = {{"measured.UL.", latest_.ul},
+                                                                    {"measured.UR.", latest_.ur}};
+  for (const auto& [prefix, channel] : channels) {
+    auto add = [&fields, prefix](const char* key, const QJsonValue& value) {
+      fields.push_back({QString::fromUtf8(prefix) + QString::fromUtf8(key), value});
+    };
+    add("hz", roundedOrNull(channel.hz, kHzDecimals));
+    add("rmsCounts", roundedTo(channel.rmsCounts, kCountDecimals));
+    add("peakCounts", channel.peakCounts);
+    add("dcCounts", roundedTo(channel.dcCounts, kCountDecimals));
+    add("dBFS", roundedOrNull(channel.dBFS, kDecibelDecimals));
+    if (fullScaleVolts_) add("rmsVolts", significantOrNull(channel.rmsVolts));
+    add("clipped", channel.clipped);
+    add("signal", channel.signal);
+  }
+  fields.push_back(
+      {QStringLiteral("measured.phaseDeg"), roundedOrNull(latest_.phaseDeg, kDegreeDecimals)});
+  fields.push_back({QStringLiteral("measured.ratio"), significantOrNull(latest_.ratio)});
+}
