@@ -19,17 +19,17 @@
 #include <sstream>
 
 #include "CommandLine.h"
-#include "Mixer.h"
+#include "mixer/Mixer.h"
 #include "OutputFiles.h"
-#include "PortAudioCard.h"
+#include "wave/PortAudioCard.h"
 #include "RecordingAnalysis.h"
 #include "RunOutputs.h"
-#include "SimulatedCard.h"
+#include "wave/SimulatedCard.h"
 #include "SoundCard.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
 #include "TerminationSignals.h"
-#include "WaveBackend.h"
+#include "wave/WaveBackend.h"
 
 namespace {
 

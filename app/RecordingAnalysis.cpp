@@ -7,7 +7,7 @@
 #include "BlockFiguresReport.h"
 #include "CommandLine.h"
 #include "HandedOffBlocks.h"
-#include "SoundFileReader.h"
+#include "file/SoundFileReader.h"
 #include "TForm1.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "HandedOffBlocks.h"
 #include "TForm1.h"
-#include "WaveBackend.h"
+#include "wave/WaveBackend.h"
 
 RunOutputs::RunOutputs(const ProgramOptions& options)
     : report_(options.report),

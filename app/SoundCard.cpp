@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "PortAudioCard.h"
-#include "SimulatedCard.h"
+#include "wave/PortAudioCard.h"
+#include "wave/SimulatedCard.h"
 
 namespace {
 

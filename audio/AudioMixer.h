@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Mixer.h"
+#include "mixer/Mixer.h"
 
 class TAudioMixer;
 

@@ -1,7 +1,7 @@
 // The mixer component: the device number and its check, the close of an open device with
 // its tree of lines and controls, the events, and the mixer service's device count.
 
-#include "Mixer.h"
+#include "mixer/Mixer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "RateConverter.h"
+#include "rate/RateConverter.h"
 #include "ToneTestSupport.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <limits>
 #include <random>
 
-#include "SignalSource.h"
-#include "SoundFileReader.h"
+#include "wave/SignalSource.h"
+#include "file/SoundFileReader.h"
 #include "SoundFileSupport.h"
 
 namespace {

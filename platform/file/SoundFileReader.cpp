@@ -1,4 +1,4 @@
-#include "SoundFileReader.h"
+#include "file/SoundFileReader.h"
 
 #include <sndfile.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "RateConverter.h"
+#include "rate/RateConverter.h"
 
 namespace {
 

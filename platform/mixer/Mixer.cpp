@@ -1,4 +1,4 @@
-#include "Mixer.h"
+#include "mixer/Mixer.h"
 
 #include <cctype>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "RateConverter.h"
+#include "rate/RateConverter.h"
 
 #include <soxr.h>
 

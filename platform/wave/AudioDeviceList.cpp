@@ -1,4 +1,4 @@
-#include "AudioDeviceList.h"
+#include "wave/AudioDeviceList.h"
 
 #include <algorithm>
 #include <cctype>

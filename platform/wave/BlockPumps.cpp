@@ -1,9 +1,9 @@
-#include "BlockPumps.h"
+#include "wave/BlockPumps.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "PcmSamples.h"
+#include "wave/PcmSamples.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <memory>
 #include <vector>
 
-#include "AudioDeviceList.h"
-#include "RateConverter.h"
-#include "StreamLink.h"
-#include "WaveDeviceQueue.h"
+#include "wave/AudioDeviceList.h"
+#include "rate/RateConverter.h"
+#include "wave/StreamLink.h"
+#include "wave/WaveDeviceQueue.h"
 
 class CapturePump {
  public:

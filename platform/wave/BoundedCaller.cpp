@@ -1,4 +1,4 @@
-#include "BoundedCaller.h"
+#include "wave/BoundedCaller.h"
 
 BoundedCaller::BoundedCaller() : thread_([state = state_] { serve(state); }) {}
 

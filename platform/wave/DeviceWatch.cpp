@@ -1,4 +1,4 @@
-#include "DeviceWatch.h"
+#include "wave/DeviceWatch.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "LibraryChatter.h"
+#include "wave/LibraryChatter.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "PortAudioCard.h"
+#include "wave/PortAudioCard.h"
 
 #include <pa_jack.h>
 #include <portaudio.h>
@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "BlockPumps.h"
-#include "DeviceWatch.h"
-#include "LibraryChatter.h"
-#include "WaveDeviceQueue.h"
+#include "wave/AudioDeviceList.h"
+#include "wave/BlockPumps.h"
+#include "wave/BoundedCaller.h"
+#include "wave/DeviceWatch.h"
+#include "wave/LibraryChatter.h"
+#include "wave/StreamLink.h"
 
 namespace {
 
@@ -118,7 +120,7 @@ AudioDirection audioDirection(WaveDirection direction) {
 class PortAudioCard::Direction {
  public:
   Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device)
-      : queue(direction), card_(card), direction_(direction), wanted_(std::move(wanted)) {
+      : queue(card.queue(direction)), card_(card), direction_(direction), wanted_(std::move(wanted)) {
     useDevice(device);
   }
   ~Direction() { closeStream(); }
@@ -130,13 +132,12 @@ class PortAudioCard::Direction {
   uint32_t streamRate() const { return stream_ ? shape_.rate : 0; }
   uint64_t xruns() const { return retiredXruns_ + (link_ ? link_->xruns() : 0); }
 
-  MMRESULT open(const WAVEFORMATEX& format, QObject* callback) {
+  MMRESULT open(const WAVEFORMATEX& format) {
     // An input stream still running from the previous open is taken up again.
     if (!(stream_ && format == format_)) {
       closeStream();
       if (const MMRESULT result = openStream(format)) return result;
     }
-    if (const MMRESULT result = queue.open(format, callback)) return result;
     discardRecorded();
     return MMSYSERR_NOERROR;
   }
@@ -144,17 +145,14 @@ class PortAudioCard::Direction {
   // The input stream goes on running for a while with nothing to record into: opened again
   // soon (as the oscilloscope does every second), it delivers at once, where a newly started
   // stream of some servers begins with a stretch of silence.
-  MMRESULT close() {
-    if (const MMRESULT result = queue.close()) return result;
+  void close() {
     if (isInput() && streamRunning_)
       idleSince_ = card_.deviceTime();
     else
       closeStream();
-    return MMSYSERR_NOERROR;
   }
 
   MMRESULT add(WAVEHDR* header) {
-    if (queue.lost()) return MMSYSERR_NODRIVER;
     // Output stopped by a reset plays again with its next block.
     if (!isInput())
       if (const MMRESULT result = startStream()) return result;
@@ -230,7 +228,7 @@ class PortAudioCard::Direction {
                          deviceName_.empty() ? wanted_ : deviceName_, &ignored));
   }
 
-  WaveDeviceQueue queue;
+  WaveDeviceQueue& queue;
 
  private:
   bool isInput() const { return direction_ == WaveDirection::In; }
@@ -254,7 +252,7 @@ class PortAudioCard::Direction {
     const int maxChannels = input ? info->maxInputChannels : info->maxOutputChannels;
     const auto candidates = deviceShapesToTry(format.nSamplesPerSec, format.nChannels, maxChannels,
                                               info->defaultSampleRate);
-    const auto chosen = card_.portAudio_.run(
+    const auto chosen = card_.portAudio_->run(
         [candidates, device = device_, input]() -> std::optional<DeviceShape> {
           for (const DeviceShape& shape : candidates) {
             PaStreamParameters parameters{device, static_cast<int>(shape.channels), paInt16,
@@ -272,17 +270,17 @@ class PortAudioCard::Direction {
   // Opens the device for `format`; input and output start running at once.
   MMRESULT openStream(const WAVEFORMATEX& format) {
     // PortAudio is still inside a call that overran: nothing of it can be touched.
-    if (card_.portAudio_.stuck()) return MMSYSERR_NODRIVER;
+    if (card_.portAudio_->stuck()) return MMSYSERR_NODRIVER;
     if (device_ < 0) return away_ ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
     const auto shape = chooseShape(format);
     if (!shape) return away_ ? MMSYSERR_NODRIVER : WAVERR_BADFORMAT;
 
     auto link = std::make_unique<StreamLink>(static_cast<std::size_t>(kRingSeconds * shape->rate),
-                                             shape->channels, card_.wake_);
+                                             shape->channels, *card_.wake_);
     const bool input = isInput();
     PaStreamParameters parameters{device_, static_cast<int>(shape->channels), paInt16,
                                   kSuggestedLatency, nullptr};
-    const auto opened = card_.portAudio_.run(
+    const auto opened = card_.portAudio_->run(
         [parameters, input, rate = shape->rate, user = link.get()] {
           PaStream* stream = nullptr;
           PaError error =
@@ -318,7 +316,7 @@ class PortAudioCard::Direction {
     if (!stream_) return MMSYSERR_NODRIVER;
     link_->rearm();
     const auto started =
-        card_.portAudio_.run([stream = stream_] { return Pa_StartStream(stream); }, kOpenTimeout);
+        card_.portAudio_->run([stream = stream_] { return Pa_StartStream(stream); }, kOpenTimeout);
     if (!started) {
       abandonStream();
       loseDevice();
@@ -347,14 +345,14 @@ class PortAudioCard::Direction {
     if (!streamRunning_) return;
     streamRunning_ = false;
     watch_.stopped();
-    if (!card_.portAudio_.run([stream = stream_] { return Pa_AbortStream(stream); }, kStopTimeout))
+    if (!card_.portAudio_->run([stream = stream_] { return Pa_AbortStream(stream); }, kStopTimeout))
       abandonStream();
   }
 
   void closeStream() {
     stopStream();
     if (stream_ &&
-        !card_.portAudio_.run([stream = stream_] { return Pa_CloseStream(stream); }, kStopTimeout))
+        !card_.portAudio_->run([stream = stream_] { return Pa_CloseStream(stream); }, kStopTimeout))
       abandonStream();
     if (link_) retiredXruns_ += link_->xruns();
     stream_ = nullptr;
@@ -453,11 +451,13 @@ bool PortAudioCard::listDevices(std::ostream& out) {
 }
 
 PortAudioCard::PortAudioCard(const DeviceChoice& choice, int inputDevice, int outputDevice)
-    : in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice)),
+    : portAudio_(std::make_unique<BoundedCaller>()),
+      wake_(std::make_unique<WakeSignal>()),
+      in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice)),
       out_(std::make_unique<Direction>(*this, WaveDirection::Out, choice.output, outputDevice)),
-      wakeNotifier_(wake_.fd(), QSocketNotifier::Read) {
+      wakeNotifier_(wake_->fd(), QSocketNotifier::Read) {
   QObject::connect(&wakeNotifier_, &QSocketNotifier::activated, [this] {
-    wake_.drain();
+    wake_->drain();
     service();
   });
   watchdog_.setInterval(kWatchdogInterval);
@@ -486,7 +486,7 @@ void PortAudioCard::refreshDeviceList() {
   const double now = deviceTime();
   if (in_->hasStream() || out_->hasStream() || now - listReadAt_ < kListAgeSeconds) return;
   listReadAt_ = now;
-  const auto devices = portAudio_.run(
+  const auto devices = portAudio_->run(
       []() -> std::optional<std::vector<AudioDeviceInfo>> {
         Pa_Terminate();
         if (Pa_Initialize() != paNoError) return std::nullopt;
@@ -498,103 +498,39 @@ void PortAudioCard::refreshDeviceList() {
   out_->findDeviceAgain(**devices);
 }
 
-MMRESULT PortAudioCard::open(Direction& direction, void** handle, const WAVEFORMATEX& format,
-                             QObject* callback) {
-  if (direction.queue.isOpen()) return MMSYSERR_ALLOCATED;
-  if (!isSupportedPcmFormat(format)) return WAVERR_BADFORMAT;
-  refreshDeviceList();
-  if (const MMRESULT result = direction.open(format, callback)) return result;
-  *handle = direction.queue.handle();
-  service();
-  return MMSYSERR_NOERROR;
-}
-
 template <typename Action>
-MMRESULT PortAudioCard::onOpen(Direction& direction, void* handle, Action action) {
-  if (handle != direction.queue.handle() || !direction.queue.isOpen()) return MMSYSERR_INVALHANDLE;
-  const MMRESULT result = action(direction);
+MMRESULT PortAudioCard::serviced(WaveDirection which, Action action) {
+  const MMRESULT result = action(direction(which));
   service();
   return result;
 }
 
-// The handles are the devices' header queues, seen through the opaque handle types.
-
-MMRESULT PortAudioCard::inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) {
-  void* handle = nullptr;
-  const MMRESULT result = open(*in_, &handle, format, callback);
-  if (result == MMSYSERR_NOERROR) *phwi = static_cast<HWAVEIN>(handle);
-  return result;
+MMRESULT PortAudioCard::open(WaveDirection which, const WAVEFORMATEX& format) {
+  refreshDeviceList();
+  return serviced(which, [&format](Direction& d) { return d.open(format); });
 }
 
-MMRESULT PortAudioCard::inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) {
-  return onOpen(*in_, hwi, [header](Direction& d) {
-    d.queue.prepare(header);
+MMRESULT PortAudioCard::add(WaveDirection which, WAVEHDR* header) {
+  return serviced(which, [header](Direction& d) { return d.add(header); });
+}
+
+MMRESULT PortAudioCard::start(WaveDirection which) {
+  return serviced(which, [](Direction& d) { return d.startRecording(); });
+}
+
+MMRESULT PortAudioCard::setPaused(WaveDirection which, bool paused) {
+  return serviced(which, [paused](Direction& d) { return d.setPaused(paused); });
+}
+
+MMRESULT PortAudioCard::reset(WaveDirection which) {
+  return serviced(which, [](Direction& d) { return d.reset(); });
+}
+
+void PortAudioCard::close(WaveDirection which) {
+  serviced(which, [](Direction& d) {
+    d.close();
     return MMSYSERR_NOERROR;
   });
-}
-
-MMRESULT PortAudioCard::inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) {
-  return onOpen(*in_, hwi, [header](Direction& d) {
-    d.queue.unprepare(header);
-    return MMSYSERR_NOERROR;
-  });
-}
-
-MMRESULT PortAudioCard::inAddBuffer(HWAVEIN hwi, WAVEHDR* header) {
-  return onOpen(*in_, hwi, [header](Direction& d) { return d.add(header); });
-}
-
-MMRESULT PortAudioCard::inStart(HWAVEIN hwi) {
-  return onOpen(*in_, hwi, [](Direction& d) { return d.startRecording(); });
-}
-
-MMRESULT PortAudioCard::inReset(HWAVEIN hwi) {
-  return onOpen(*in_, hwi, [](Direction& d) { return d.reset(); });
-}
-
-MMRESULT PortAudioCard::inClose(HWAVEIN hwi) {
-  return onOpen(*in_, hwi, [](Direction& d) { return d.close(); });
-}
-
-MMRESULT PortAudioCard::outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) {
-  void* handle = nullptr;
-  const MMRESULT result = open(*out_, &handle, format, callback);
-  if (result == MMSYSERR_NOERROR) *phwo = static_cast<HWAVEOUT>(handle);
-  return result;
-}
-
-MMRESULT PortAudioCard::outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
-  return onOpen(*out_, hwo, [header](Direction& d) {
-    d.queue.prepare(header);
-    return MMSYSERR_NOERROR;
-  });
-}
-
-MMRESULT PortAudioCard::outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
-  return onOpen(*out_, hwo, [header](Direction& d) {
-    d.queue.unprepare(header);
-    return MMSYSERR_NOERROR;
-  });
-}
-
-MMRESULT PortAudioCard::outWrite(HWAVEOUT hwo, WAVEHDR* header) {
-  return onOpen(*out_, hwo, [header](Direction& d) { return d.add(header); });
-}
-
-MMRESULT PortAudioCard::outPause(HWAVEOUT hwo) {
-  return onOpen(*out_, hwo, [](Direction& d) { return d.setPaused(true); });
-}
-
-MMRESULT PortAudioCard::outRestart(HWAVEOUT hwo) {
-  return onOpen(*out_, hwo, [](Direction& d) { return d.setPaused(false); });
-}
-
-MMRESULT PortAudioCard::outReset(HWAVEOUT hwo) {
-  return onOpen(*out_, hwo, [](Direction& d) { return d.reset(); });
-}
-
-MMRESULT PortAudioCard::outClose(HWAVEOUT hwo) {
-  return onOpen(*out_, hwo, [](Direction& d) { return d.close(); });
 }
 
 double PortAudioCard::deviceTime() const {

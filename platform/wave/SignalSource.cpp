@@ -1,4 +1,4 @@
-#include "SignalSource.h"
+#include "wave/SignalSource.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "SoundFileReader.h"
+#include "file/SoundFileReader.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "SimulatedCard.h"
+#include "wave/SimulatedCard.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "PcmSamples.h"
+#include "wave/PcmSamples.h"
 
 namespace {
 
@@ -188,10 +188,6 @@ int16_t SimulatedCard::playedAt(int64_t frame, uint32_t frameRate) const {
   return line_[static_cast<size_t>(lineFrame % kLineHistory)];
 }
 
-MMRESULT SimulatedCard::refusalWhileUnplugged() const {
-  return unplugged_ ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
-}
-
 MMRESULT SimulatedCard::refusal(WaveCall call) {
   if (unplugged_) return MMSYSERR_NODRIVER;
   MMRESULT& pending = pendingFaults_[static_cast<size_t>(call)];
@@ -200,17 +196,10 @@ MMRESULT SimulatedCard::refusal(WaveCall call) {
   return code;
 }
 
-bool SimulatedCard::isOpenHandle(const WaveDeviceQueue& device, const void* handle) {
-  return handle == device.handle() && device.isOpen();
-}
-
-MMRESULT SimulatedCard::open(WaveDeviceQueue& device, const WAVEFORMATEX& format,
-                             QObject* callback) {
+MMRESULT SimulatedCard::open(WaveDirection direction, const WAVEFORMATEX& format) {
   if (MMRESULT result = refusal(WaveCall::Open)) return result;
-  if (!isSupportedPcmFormat(format)) return WAVERR_BADFORMAT;
   service();
-  if (MMRESULT result = device.open(format, callback)) return result;
-  if (&device == &input_) {
+  if (direction == WaveDirection::In) {
     inputFrame_ = framesAt(format.nSamplesPerSec);
   } else if (format.nSamplesPerSec != lineRate_) {
     // The output history is kept at the output's rate; a new rate starts it afresh.
@@ -221,115 +210,44 @@ MMRESULT SimulatedCard::open(WaveDeviceQueue& device, const WAVEFORMATEX& format
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT SimulatedCard::prepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header) {
-  if (MMRESULT result = refusal(WaveCall::Prepare)) return result;
-  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
-  device.prepare(header);
-  return MMSYSERR_NOERROR;
+MMRESULT SimulatedCard::prepare(WaveDirection) {
+  return refusal(WaveCall::Prepare);
 }
 
-MMRESULT SimulatedCard::unprepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header) {
-  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
-  device.unprepare(header);
-  return MMSYSERR_NOERROR;
-}
-
-MMRESULT SimulatedCard::enqueue(WaveDeviceQueue& device, const void* handle, WAVEHDR* header,
-                                WaveCall call) {
-  if (MMRESULT result = refusal(call)) return result;
-  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+MMRESULT SimulatedCard::add(WaveDirection direction, WAVEHDR* header) {
+  if (MMRESULT result =
+          refusal(direction == WaveDirection::In ? WaveCall::Add : WaveCall::Write))
+    return result;
   service();
-  const MMRESULT result = device.add(header);
+  const MMRESULT result = queue(direction).add(header);
   scheduleService();
   return result;
 }
 
-MMRESULT SimulatedCard::setRunning(WaveDeviceQueue& device, const void* handle, MMRESULT refused,
-                                   bool running) {
-  if (refused != MMSYSERR_NOERROR) return refused;
-  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+MMRESULT SimulatedCard::start(WaveDirection direction) {
+  if (MMRESULT result = refusal(WaveCall::Start)) return result;
   service();
-  device.setRunning(running);
+  queue(direction).setRunning(true);
   scheduleService();
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT SimulatedCard::reset(WaveDeviceQueue& device, const void* handle) {
-  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+MMRESULT SimulatedCard::setPaused(WaveDirection direction, bool paused) {
+  if (unplugged_) return MMSYSERR_NODRIVER;
   service();
-  device.returnAll();
+  queue(direction).setRunning(!paused);
+  scheduleService();
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT SimulatedCard::close(WaveDeviceQueue& device, const void* handle) {
-  if (!isOpenHandle(device, handle)) return MMSYSERR_INVALHANDLE;
+// An input reset also stops recording until the next start.
+MMRESULT SimulatedCard::reset(WaveDirection direction) {
   service();
-  return device.close();
+  queue(direction).returnAll();
+  if (direction == WaveDirection::In) input_.setRunning(false);
+  return MMSYSERR_NOERROR;
 }
 
-MMRESULT SimulatedCard::inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) {
-  const MMRESULT result = open(input_, format, callback);
-  if (result == MMSYSERR_NOERROR) *phwi = static_cast<HWAVEIN>(input_.handle());
-  return result;
-}
-
-MMRESULT SimulatedCard::inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) {
-  return prepare(input_, hwi, header);
-}
-
-MMRESULT SimulatedCard::inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) {
-  return unprepare(input_, hwi, header);
-}
-
-MMRESULT SimulatedCard::inAddBuffer(HWAVEIN hwi, WAVEHDR* header) {
-  return enqueue(input_, hwi, header, WaveCall::Add);
-}
-
-MMRESULT SimulatedCard::inStart(HWAVEIN hwi) {
-  return setRunning(input_, hwi, refusal(WaveCall::Start), true);
-}
-
-// Reset also stops recording until the next start.
-MMRESULT SimulatedCard::inReset(HWAVEIN hwi) {
-  const MMRESULT result = reset(input_, hwi);
-  if (result == MMSYSERR_NOERROR) input_.setRunning(false);
-  return result;
-}
-
-MMRESULT SimulatedCard::inClose(HWAVEIN hwi) {
-  return close(input_, hwi);
-}
-
-MMRESULT SimulatedCard::outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) {
-  const MMRESULT result = open(output_, format, callback);
-  if (result == MMSYSERR_NOERROR) *phwo = static_cast<HWAVEOUT>(output_.handle());
-  return result;
-}
-
-MMRESULT SimulatedCard::outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
-  return prepare(output_, hwo, header);
-}
-
-MMRESULT SimulatedCard::outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) {
-  return unprepare(output_, hwo, header);
-}
-
-MMRESULT SimulatedCard::outWrite(HWAVEOUT hwo, WAVEHDR* header) {
-  return enqueue(output_, hwo, header, WaveCall::Write);
-}
-
-MMRESULT SimulatedCard::outPause(HWAVEOUT hwo) {
-  return setRunning(output_, hwo, refusalWhileUnplugged(), false);
-}
-
-MMRESULT SimulatedCard::outRestart(HWAVEOUT hwo) {
-  return setRunning(output_, hwo, refusalWhileUnplugged(), true);
-}
-
-MMRESULT SimulatedCard::outReset(HWAVEOUT hwo) {
-  return reset(output_, hwo);
-}
-
-MMRESULT SimulatedCard::outClose(HWAVEOUT hwo) {
-  return close(output_, hwo);
+void SimulatedCard::close(WaveDirection) {
+  service();
 }

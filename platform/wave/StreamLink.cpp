@@ -1,4 +1,4 @@
-#include "StreamLink.h"
+#include "wave/StreamLink.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

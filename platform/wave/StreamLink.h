@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "SampleRing.h"
+#include "wave/SampleRing.h"
 
 // An eventfd the callback thread signals and the UI thread watches. Made once per backend.
 class WakeSignal {

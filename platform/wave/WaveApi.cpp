@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "WaveBackend.h"
+#include "wave/WaveBackend.h"
 
 namespace {
 
@@ -44,41 +44,80 @@ MMRESULT errorText(MMRESULT code, char* text, UINT size) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT checkOpen(const void* handleOut, UINT deviceId, const WAVEFORMATEX* format,
-                   const QObject* callback, DWORD flags) {
+// The queue of the open device that `handle` names, or null.
+WaveDeviceQueue* openDevice(WaveDirection direction, const void* handle) {
+  if (backend == nullptr || handle == nullptr) return nullptr;
+  WaveDeviceQueue& queue = backend->queue(direction);
+  return queue.isOpen() && handle == queue.handle() ? &queue : nullptr;
+}
+
+bool isHeader(const WAVEHDR* header, UINT size) {
+  return header != nullptr && size == sizeof(WAVEHDR);
+}
+
+// One implementation of each call for both directions.
+
+MMRESULT openDirection(WaveDirection direction, void** handleOut, UINT deviceId,
+                       const WAVEFORMATEX* format, QObject* callback, DWORD flags) {
   if (handleOut == nullptr || format == nullptr) return MMSYSERR_INVALPARAM;
   if ((flags & ~(CALLBACK_WINDOW | WAVE_ALLOWSYNC)) != 0) return MMSYSERR_INVALFLAG;
   if ((flags & CALLBACK_WINDOW) != 0 && callback == nullptr) return MMSYSERR_INVALPARAM;
   if (deviceId != WAVE_MAPPER && deviceId != 0) return MMSYSERR_BADDEVICEID;
   if (backend == nullptr) return MMSYSERR_NODRIVER;
+  if (!isSupportedPcmFormat(*format)) return WAVERR_BADFORMAT;
+  WaveDeviceQueue& queue = backend->queue(direction);
+  if (queue.isOpen()) return MMSYSERR_ALLOCATED;
+  if (const MMRESULT result = backend->open(direction, *format)) return result;
+  queue.open(*format, callback);
+  *handleOut = queue.handle();
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT checkHandle(const void* handle) {
-  return handle == nullptr || backend == nullptr ? MMSYSERR_INVALHANDLE : MMSYSERR_NOERROR;
-}
-
-MMRESULT checkHeader(const void* handle, const WAVEHDR* header, UINT size) {
-  if (MMRESULT result = checkHandle(handle)) return result;
-  if (header == nullptr || size != sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+MMRESULT prepareHeader(WaveDirection direction, const void* handle, WAVEHDR* header,
+                       UINT size) {
+  WaveDeviceQueue* queue = openDevice(direction, handle);
+  if (queue == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!isHeader(header, size) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
+  if (const MMRESULT result = backend->prepare(direction)) return result;
+  queue->prepare(header);
   return MMSYSERR_NOERROR;
-}
-
-MMRESULT checkPrepare(const void* handle, const WAVEHDR* header, UINT size) {
-  if (MMRESULT result = checkHeader(handle, header, size)) return result;
-  return header->lpData == nullptr ? MMSYSERR_INVALPARAM : MMSYSERR_NOERROR;
 }
 
 // Unprepare of a queued header would let the device write into released memory.
-MMRESULT checkUnprepare(const void* handle, const WAVEHDR* header, UINT size) {
-  if (MMRESULT result = checkHeader(handle, header, size)) return result;
-  return (header->dwFlags & WHDR_INQUEUE) != 0 ? WAVERR_STILLPLAYING : MMSYSERR_NOERROR;
+MMRESULT unprepareHeader(WaveDirection direction, const void* handle, WAVEHDR* header,
+                         UINT size) {
+  WaveDeviceQueue* queue = openDevice(direction, handle);
+  if (queue == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!isHeader(header, size)) return MMSYSERR_INVALPARAM;
+  if ((header->dwFlags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
+  queue->unprepare(header);
+  return MMSYSERR_NOERROR;
 }
 
-MMRESULT checkQueue(const void* handle, const WAVEHDR* header, UINT size) {
-  if (MMRESULT result = checkHeader(handle, header, size)) return result;
+MMRESULT queueHeader(WaveDirection direction, const void* handle, WAVEHDR* header, UINT size) {
+  WaveDeviceQueue* queue = openDevice(direction, handle);
+  if (queue == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!isHeader(header, size)) return MMSYSERR_INVALPARAM;
   if ((header->dwFlags & WHDR_PREPARED) == 0) return WAVERR_UNPREPARED;
-  return (header->dwFlags & WHDR_INQUEUE) != 0 ? WAVERR_STILLPLAYING : MMSYSERR_NOERROR;
+  if ((header->dwFlags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
+  if (queue->lost()) return MMSYSERR_NODRIVER;
+  return backend->add(direction, header);
+}
+
+// Runs `call` with the backend when `handle` names the direction's open device.
+template <typename Call>
+MMRESULT onOpenDevice(WaveDirection direction, const void* handle, Call call) {
+  if (openDevice(direction, handle) == nullptr) return MMSYSERR_INVALHANDLE;
+  return call(*backend);
+}
+
+MMRESULT closeDevice(WaveDirection direction, const void* handle) {
+  WaveDeviceQueue* queue = openDevice(direction, handle);
+  if (queue == nullptr) return MMSYSERR_INVALHANDLE;
+  if (queue->queued() > 0) return WAVERR_STILLPLAYING;
+  backend->close(direction);
+  queue->close();
+  return MMSYSERR_NOERROR;
 }
 
 }  // namespace
@@ -98,38 +137,37 @@ WaveBackend* installedWaveBackend() {
 
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, QObject* dwCallback,
                     DWORD_PTR, DWORD fdwOpen) {
-  if (MMRESULT result = checkOpen(phwi, uDeviceID, pwfx, dwCallback, fdwOpen)) return result;
-  return backend->inOpen(phwi, *pwfx, dwCallback);
+  void* handle = nullptr;
+  const MMRESULT result =
+      openDirection(WaveDirection::In, phwi ? &handle : nullptr, uDeviceID, pwfx, dwCallback, fdwOpen);
+  if (result == MMSYSERR_NOERROR) *phwi = static_cast<HWAVEIN>(handle);
+  return result;
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
-  if (MMRESULT result = checkPrepare(hwi, pwh, cbwh)) return result;
-  return backend->inPrepareHeader(hwi, pwh);
+  return prepareHeader(WaveDirection::In, hwi, pwh, cbwh);
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
-  if (MMRESULT result = checkUnprepare(hwi, pwh, cbwh)) return result;
-  return backend->inUnprepareHeader(hwi, pwh);
+  return unprepareHeader(WaveDirection::In, hwi, pwh, cbwh);
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
-  if (MMRESULT result = checkQueue(hwi, pwh, cbwh)) return result;
-  return backend->inAddBuffer(hwi, pwh);
+  return queueHeader(WaveDirection::In, hwi, pwh, cbwh);
 }
 
 MMRESULT waveInStart(HWAVEIN hwi) {
-  if (MMRESULT result = checkHandle(hwi)) return result;
-  return backend->inStart(hwi);
+  return onOpenDevice(WaveDirection::In, hwi,
+                      [](WaveBackend& card) { return card.start(WaveDirection::In); });
 }
 
 MMRESULT waveInReset(HWAVEIN hwi) {
-  if (MMRESULT result = checkHandle(hwi)) return result;
-  return backend->inReset(hwi);
+  return onOpenDevice(WaveDirection::In, hwi,
+                      [](WaveBackend& card) { return card.reset(WaveDirection::In); });
 }
 
 MMRESULT waveInClose(HWAVEIN hwi) {
-  if (MMRESULT result = checkHandle(hwi)) return result;
-  return backend->inClose(hwi);
+  return closeDevice(WaveDirection::In, hwi);
 }
 
 MMRESULT waveInGetErrorTextA(MMRESULT mmrError, char* pszText, UINT cchText) {
@@ -138,43 +176,42 @@ MMRESULT waveInGetErrorTextA(MMRESULT mmrError, char* pszText, UINT cchText) {
 
 MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT uDeviceID, const WAVEFORMATEX* pwfx, QObject* dwCallback,
                      DWORD_PTR, DWORD fdwOpen) {
-  if (MMRESULT result = checkOpen(phwo, uDeviceID, pwfx, dwCallback, fdwOpen)) return result;
-  return backend->outOpen(phwo, *pwfx, dwCallback);
+  void* handle = nullptr;
+  const MMRESULT result = openDirection(WaveDirection::Out, phwo ? &handle : nullptr, uDeviceID,
+                                        pwfx, dwCallback, fdwOpen);
+  if (result == MMSYSERR_NOERROR) *phwo = static_cast<HWAVEOUT>(handle);
+  return result;
 }
 
 MMRESULT waveOutPrepareHeader(HWAVEOUT hwo, WAVEHDR* pwh, UINT cbwh) {
-  if (MMRESULT result = checkPrepare(hwo, pwh, cbwh)) return result;
-  return backend->outPrepareHeader(hwo, pwh);
+  return prepareHeader(WaveDirection::Out, hwo, pwh, cbwh);
 }
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT hwo, WAVEHDR* pwh, UINT cbwh) {
-  if (MMRESULT result = checkUnprepare(hwo, pwh, cbwh)) return result;
-  return backend->outUnprepareHeader(hwo, pwh);
+  return unprepareHeader(WaveDirection::Out, hwo, pwh, cbwh);
 }
 
 MMRESULT waveOutWrite(HWAVEOUT hwo, WAVEHDR* pwh, UINT cbwh) {
-  if (MMRESULT result = checkQueue(hwo, pwh, cbwh)) return result;
-  return backend->outWrite(hwo, pwh);
+  return queueHeader(WaveDirection::Out, hwo, pwh, cbwh);
 }
 
 MMRESULT waveOutPause(HWAVEOUT hwo) {
-  if (MMRESULT result = checkHandle(hwo)) return result;
-  return backend->outPause(hwo);
+  return onOpenDevice(WaveDirection::Out, hwo,
+                      [](WaveBackend& card) { return card.setPaused(WaveDirection::Out, true); });
 }
 
 MMRESULT waveOutRestart(HWAVEOUT hwo) {
-  if (MMRESULT result = checkHandle(hwo)) return result;
-  return backend->outRestart(hwo);
+  return onOpenDevice(WaveDirection::Out, hwo,
+                      [](WaveBackend& card) { return card.setPaused(WaveDirection::Out, false); });
 }
 
 MMRESULT waveOutReset(HWAVEOUT hwo) {
-  if (MMRESULT result = checkHandle(hwo)) return result;
-  return backend->outReset(hwo);
+  return onOpenDevice(WaveDirection::Out, hwo,
+                      [](WaveBackend& card) { return card.reset(WaveDirection::Out); });
 }
 
 MMRESULT waveOutClose(HWAVEOUT hwo) {
-  if (MMRESULT result = checkHandle(hwo)) return result;
-  return backend->outClose(hwo);
+  return closeDevice(WaveDirection::Out, hwo);
 }
 
 MMRESULT waveOutGetErrorTextA(MMRESULT mmrError, char* pszText, UINT cchText) {

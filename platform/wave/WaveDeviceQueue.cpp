@@ -1,4 +1,4 @@
-#include "WaveDeviceQueue.h"
+#include "wave/WaveDeviceQueue.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -12,8 +12,7 @@ bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
   return format.nBlockAlign == align && format.nAvgBytesPerSec == align * format.nSamplesPerSec;
 }
 
-MMRESULT WaveDeviceQueue::open(const WAVEFORMATEX& format, QObject* callback) {
-  if (open_) return MMSYSERR_ALLOCATED;
+void WaveDeviceQueue::open(const WAVEFORMATEX& format, QObject* callback) {
   open_ = true;
   lost_ = false;
   running_ = direction_ == WaveDirection::Out;
@@ -23,20 +22,16 @@ MMRESULT WaveDeviceQueue::open(const WAVEFORMATEX& format, QObject* callback) {
   count_ = 0;
   offset_ = 0;
   post(direction_ == WaveDirection::In ? MM_WIM_OPEN : MM_WOM_OPEN, nullptr);
-  return MMSYSERR_NOERROR;
 }
 
-MMRESULT WaveDeviceQueue::close() {
-  if (count_ > 0) return WAVERR_STILLPLAYING;
+void WaveDeviceQueue::close() {
   post(direction_ == WaveDirection::In ? MM_WIM_CLOSE : MM_WOM_CLOSE, nullptr);
   open_ = false;
   running_ = false;
   callback_ = nullptr;
-  return MMSYSERR_NOERROR;
 }
 
 MMRESULT WaveDeviceQueue::add(WAVEHDR* header) {
-  if (lost_) return MMSYSERR_NODRIVER;
   if (count_ == kCapacity) return MMSYSERR_NOMEM;
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   header->dwBytesRecorded = 0;

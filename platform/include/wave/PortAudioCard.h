@@ -24,10 +24,10 @@
 #include <memory>
 #include <string>
 
-#include "AudioDeviceList.h"
-#include "BoundedCaller.h"
-#include "StreamLink.h"
-#include "WaveBackend.h"
+#include "wave/WaveBackend.h"
+
+class BoundedCaller;
+class WakeSignal;
 
 class PortAudioCard : public WaveBackend {
  public:
@@ -55,22 +55,12 @@ class PortAudioCard : public WaveBackend {
   PortAudioCard(const PortAudioCard&) = delete;
   PortAudioCard& operator=(const PortAudioCard&) = delete;
 
-  MMRESULT inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) override;
-  MMRESULT inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) override;
-  MMRESULT inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) override;
-  MMRESULT inAddBuffer(HWAVEIN hwi, WAVEHDR* header) override;
-  MMRESULT inStart(HWAVEIN hwi) override;
-  MMRESULT inReset(HWAVEIN hwi) override;
-  MMRESULT inClose(HWAVEIN hwi) override;
-
-  MMRESULT outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) override;
-  MMRESULT outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) override;
-  MMRESULT outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) override;
-  MMRESULT outWrite(HWAVEOUT hwo, WAVEHDR* header) override;
-  MMRESULT outPause(HWAVEOUT hwo) override;
-  MMRESULT outRestart(HWAVEOUT hwo) override;
-  MMRESULT outReset(HWAVEOUT hwo) override;
-  MMRESULT outClose(HWAVEOUT hwo) override;
+  MMRESULT open(WaveDirection direction, const WAVEFORMATEX& format) override;
+  MMRESULT add(WaveDirection direction, WAVEHDR* header) override;
+  MMRESULT start(WaveDirection direction) override;
+  MMRESULT setPaused(WaveDirection direction, bool paused) override;
+  MMRESULT reset(WaveDirection direction) override;
+  void close(WaveDirection direction) override;
 
   // Seconds since the card was made (steady clock).
   double deviceTime() const override;
@@ -88,11 +78,12 @@ class PortAudioCard : public WaveBackend {
   friend class Direction;
   PortAudioCard(const DeviceChoice& choice, int inputDevice, int outputDevice);
 
-  MMRESULT open(Direction& direction, void** handle, const WAVEFORMATEX& format, QObject* callback);
-  // Runs `action` on the direction when `handle` is its open device, else
-  // MMSYSERR_INVALHANDLE.
+  Direction& direction(WaveDirection direction) {
+    return direction == WaveDirection::In ? *in_ : *out_;
+  }
+  // Runs `action` on the direction, then looks at what both devices have done.
   template <typename Action>
-  MMRESULT onOpen(Direction& direction, void* handle, Action action);
+  MMRESULT serviced(WaveDirection direction, Action action);
   // Everything the devices have done since the last look: blocks due, streams stopped or
   // stalled, over- and underruns.
   void service();
@@ -100,8 +91,8 @@ class PortAudioCard : public WaveBackend {
   // and the list is older than a second.
   void refreshDeviceList();
 
-  BoundedCaller portAudio_;
-  WakeSignal wake_;
+  const std::unique_ptr<BoundedCaller> portAudio_;
+  const std::unique_ptr<WakeSignal> wake_;
   const std::unique_ptr<Direction> in_;
   const std::unique_ptr<Direction> out_;
   QSocketNotifier wakeNotifier_;

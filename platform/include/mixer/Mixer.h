@@ -12,7 +12,7 @@
 #include <optional>
 #include <string_view>
 
-#include "WaveApi.h"
+#include "wave/WaveApi.h"
 
 using HMIXER = uintptr_t;  // 0 is no device
 

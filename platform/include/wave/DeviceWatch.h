@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "WaveDeviceQueue.h"
+#include "wave/WaveDeviceQueue.h"
 
 class DeviceWatch {
  public:

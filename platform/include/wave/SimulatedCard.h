@@ -16,10 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "DeviceWatch.h"
-#include "SignalSource.h"
-#include "WaveBackend.h"
-#include "WaveDeviceQueue.h"
+#include "wave/DeviceWatch.h"
+#include "wave/SignalSource.h"
+#include "wave/WaveBackend.h"
 
 class SimulatedCard : public WaveBackend, private LineOutputHistory {
  public:
@@ -55,22 +54,13 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   void unplug();
   void replug();
 
-  MMRESULT inOpen(HWAVEIN* phwi, const WAVEFORMATEX& format, QObject* callback) override;
-  MMRESULT inPrepareHeader(HWAVEIN hwi, WAVEHDR* header) override;
-  MMRESULT inUnprepareHeader(HWAVEIN hwi, WAVEHDR* header) override;
-  MMRESULT inAddBuffer(HWAVEIN hwi, WAVEHDR* header) override;
-  MMRESULT inStart(HWAVEIN hwi) override;
-  MMRESULT inReset(HWAVEIN hwi) override;
-  MMRESULT inClose(HWAVEIN hwi) override;
-
-  MMRESULT outOpen(HWAVEOUT* phwo, const WAVEFORMATEX& format, QObject* callback) override;
-  MMRESULT outPrepareHeader(HWAVEOUT hwo, WAVEHDR* header) override;
-  MMRESULT outUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header) override;
-  MMRESULT outWrite(HWAVEOUT hwo, WAVEHDR* header) override;
-  MMRESULT outPause(HWAVEOUT hwo) override;
-  MMRESULT outRestart(HWAVEOUT hwo) override;
-  MMRESULT outReset(HWAVEOUT hwo) override;
-  MMRESULT outClose(HWAVEOUT hwo) override;
+  MMRESULT open(WaveDirection direction, const WAVEFORMATEX& format) override;
+  MMRESULT prepare(WaveDirection direction) override;
+  MMRESULT add(WaveDirection direction, WAVEHDR* header) override;
+  MMRESULT start(WaveDirection direction) override;
+  MMRESULT setPaused(WaveDirection direction, bool paused) override;
+  MMRESULT reset(WaveDirection direction) override;
+  void close(WaveDirection direction) override;
 
  private:
   int16_t playedAt(int64_t frame, uint32_t frameRate) const override;
@@ -86,18 +76,8 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   // The watchdog of both devices, at the time of the latest service.
   void watchDevices();
   void reportSourceFailure();
-  // One implementation of each call for both directions.
-  static bool isOpenHandle(const WaveDeviceQueue& device, const void* handle);
-  MMRESULT open(WaveDeviceQueue& device, const WAVEFORMATEX& format, QObject* callback);
-  MMRESULT prepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header);
-  MMRESULT unprepare(WaveDeviceQueue& device, const void* handle, WAVEHDR* header);
-  MMRESULT enqueue(WaveDeviceQueue& device, const void* handle, WAVEHDR* header, WaveCall call);
-  MMRESULT setRunning(WaveDeviceQueue& device, const void* handle, MMRESULT refused, bool running);
-  MMRESULT reset(WaveDeviceQueue& device, const void* handle);
-  MMRESULT close(WaveDeviceQueue& device, const void* handle);
   // MMSYSERR_NODRIVER while unplugged, else a fault injected for this call (consumed).
   MMRESULT refusal(WaveCall call);
-  MMRESULT refusalWhileUnplugged() const;
   // The clock's reading, in whole microseconds since the card was made.
   std::chrono::microseconds now() const;
   // Frames at `rate` up to the time of the latest service.
@@ -108,8 +88,8 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   std::chrono::microseconds manualTime_{0};
   std::unique_ptr<QTimer> timer_;
 
-  WaveDeviceQueue input_{WaveDirection::In};
-  WaveDeviceQueue output_{WaveDirection::Out};
+  WaveDeviceQueue& input_ = queue(WaveDirection::In);
+  WaveDeviceQueue& output_ = queue(WaveDirection::Out);
   std::chrono::microseconds servicedTime_{0};  // the clock's reading at the latest service
   int64_t inputFrame_ = 0;                     // next input frame, at the input's rate
   std::array<std::unique_ptr<SignalSource>, 2> sources_;

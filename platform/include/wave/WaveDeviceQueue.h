@@ -1,10 +1,10 @@
 #pragma once
 
-// One direction of one wave device as every backend keeps it: open or closed, the object
-// that receives the notifications, the format, whether it runs, and the headers given to it
-// in the order they were given. This is where the device contract lives (exclusive open,
-// header flags, blocks returned in order, reset returns everything, close refused while
-// blocks are queued), so that each backend only moves samples.
+// One direction of one wave device as the wave functions keep it for every backend: open or
+// closed, the object that receives the notifications, the format, whether it runs, and the
+// headers given to it in the order they were given. With the checks of the wave functions
+// this is where the device contract lives (header flags, blocks returned in order, reset
+// returns everything, notifications posted), so that each backend only moves samples.
 //
 // No locks and no allocation after construction: a backend that runs the device on another
 // thread guards the calls itself. Notifications are posted with QCoreApplication::postEvent,
@@ -13,7 +13,7 @@
 #include <array>
 #include <cstdint>
 
-#include "WaveApi.h"
+#include "wave/WaveApi.h"
 
 enum class WaveDirection { In, Out };
 
@@ -38,18 +38,19 @@ class WaveDeviceQueue {
   bool running() const { return running_; }
   void setRunning(bool running) { running_ = running; }
 
-  // MMSYSERR_ALLOCATED when already open; else opens (output running, input stopped) and
-  // posts the open notification. The format is checked by the backend beforehand.
-  MMRESULT open(const WAVEFORMATEX& format, QObject* callback);
-  // WAVERR_STILLPLAYING while blocks are queued; else closes and posts the close notification.
-  MMRESULT close();
+  // Opens (output running, input stopped) and posts the open notification. The wave
+  // functions have checked that the device is closed and the format is one it can move.
+  void open(const WAVEFORMATEX& format, QObject* callback);
+  // Closes and posts the close notification. The wave functions have checked that nothing
+  // is queued.
+  void close();
 
   // Header bookkeeping; the wave functions have already refused wrong headers
   // (unprepared add, unprepare of a queued header).
   void prepare(WAVEHDR* header) { header->dwFlags |= WHDR_PREPARED; }
   void unprepare(WAVEHDR* header) { header->dwFlags &= ~WHDR_PREPARED; }
   // Queues a prepared header: clears done, sets in-queue, no bytes recorded yet.
-  // MMSYSERR_NOMEM when the queue is full, MMSYSERR_NODRIVER after the device was lost.
+  // MMSYSERR_NOMEM when the queue is full.
   MMRESULT add(WAVEHDR* header);
 
   int queued() const { return count_; }
