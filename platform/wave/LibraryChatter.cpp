@@ -70,6 +70,10 @@ class Filter {
     if (!reader_.joinable()) return;
     std::fflush(stderr);
     dup2(terminal_, STDERR_FILENO);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The leak check runs after this, at the very end of the process.
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(STDERR_FILENO)));
+#endif
     reader_.join();
     close(terminal_);
   }

@@ -1,5 +1,7 @@
 #include "wave/PortAudioCard.h"
 
+#include <dlfcn.h>
+#include <link.h>
 #include <pa_jack.h>
 #include <portaudio.h>
 
@@ -65,6 +67,20 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace {
 
+// Reading the device list again means terminating PortAudio, and with it ALSA unloads its
+// plugins and the sound servers' client libraries. What they allocated once for good would
+// then be lost from sight (a leak checker reports it from unknown code), and loading them
+// again costs time: every library loaded so far stays loaded.
+void keepLoadedLibrariesResident() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) {
+        if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
+          dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+        return 0;
+      },
+      nullptr);
+}
+
 // PortAudio is initialised at first use and stays so for the life of the process, but for
 // the moments a card reads the device list again. Empty when it succeeded.
 const std::string& portAudioError() {
@@ -74,6 +90,7 @@ const std::string& portAudioError() {
     setenv("JACK_NO_START_SERVER", "1", 0);
     PaJack_SetClientName("osciloskop");
     const PaError result = Pa_Initialize();
+    keepLoadedLibrariesResident();
     return result == paNoError ? std::string()
                                : std::string("PortAudio: ") + Pa_GetErrorText(result);
   }();
@@ -490,6 +507,7 @@ void PortAudioCard::refreshDeviceList() {
       []() -> std::optional<std::vector<AudioDeviceInfo>> {
         Pa_Terminate();
         if (Pa_Initialize() != paNoError) return std::nullopt;
+        keepLoadedLibrariesResident();
         return portAudioDevices();
       },
       kOpenTimeout);
