@@ -19,16 +19,16 @@
 #include <sstream>
 
 #include "CommandLine.h"
-#include "mixer/Mixer.h"
 #include "OutputFiles.h"
-#include "wave/PortAudioCard.h"
 #include "RecordingAnalysis.h"
 #include "RunOutputs.h"
-#include "wave/SimulatedCard.h"
 #include "SoundCard.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
 #include "TerminationSignals.h"
+#include "mixer/Mixer.h"
+#include "wave/PortAudioCard.h"
+#include "wave/SimulatedCard.h"
 #include "wave/WaveBackend.h"
 
 namespace {
@@ -224,11 +224,14 @@ int runProgram(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("osciloskop"));
   showAsDesktopEntry();
-  setMixerDeviceCountOverride(options.mixerDevices);
+  // The number of mixer devices the command line gives, or the machine's own.
+  std::optional<FixedMixers> givenMixers;
+  if (options.mixerDevices) givenMixers.emplace(*options.mixerDevices);
+  MixerService& mixers = givenMixers ? static_cast<MixerService&>(*givenMixers) : systemMixers();
 
   if (analyzing) {
     // No sound card: the window's streams find no device and stay closed.
-    TForm1 form;
+    TForm1 form(nullptr, TForm1::CycleMode::UntilSettled, mixers);
     applyStartupChoices(form, options);
     return analyzeRecording(form, options.analyzeFile,
                             options.csv ? ReportFormat::Csv : ReportFormat::Json,
@@ -241,7 +244,7 @@ int runProgram(int argc, char** argv) {
   const std::unique_ptr<RunOutputs> outputs = RunOutputs::create(options, &error);
   if (!outputs) return usageFailure(error);
 
-  auto window = std::make_unique<TForm1>();
+  auto window = std::make_unique<TForm1>(nullptr, TForm1::CycleMode::UntilSettled, mixers);
   applyStartupChoices(*window, options);
   Form1 = window.get();
   // An input that fails mid-run, or an output, ends the run as a bad option would, once the

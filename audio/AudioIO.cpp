@@ -3,45 +3,14 @@
 #include <QCoreApplication>
 #include <new>
 
-TAudioIO::TStoreFaults TAudioIO::StoreFaults;
-
 namespace {
 
 constexpr int32_t kMinBufferSize = 512;
 constexpr DWORD kOpenFlags = CALLBACK_WINDOW | WAVE_ALLOWSYNC;
 
-// Memory of the block store: allocation and locking are separate steps so that a test can
-// make either fail; a locked pointer stays valid (and fixed) as long as its handle lives.
-template <class T>
-std::unique_ptr<T> AllocateMemory(size_t elements) {
-  if (TAudioIO::StoreFaults.Allocations > 0) {
-    --TAudioIO::StoreFaults.Allocations;
-    return nullptr;
-  }
-  if constexpr (std::is_array_v<T>)
-    return std::unique_ptr<T>(new (std::nothrow) std::remove_extent_t<T>[elements]);
-  else
-    return std::unique_ptr<T>(new (std::nothrow) T{});
-}
-
-template <class T>
-auto* LockMemory(const std::unique_ptr<T>& handle) {
-  if (TAudioIO::StoreFaults.Locks > 0) {
-    --TAudioIO::StoreFaults.Locks;
-    return static_cast<decltype(handle.get())>(nullptr);
-  }
-  return handle.get();
-}
-
-// One piece of the store, allocated and locked; null and the message of the step that failed.
-template <class T>
-auto* MakeFixedMemory(std::unique_ptr<T>& handle, size_t elements, const char* allocationFailed,
-                      const char* lockFailed, QString& message) {
-  handle = AllocateMemory<T>(elements);
-  auto* pointer = handle ? LockMemory(handle) : nullptr;
-  if (pointer == nullptr) message = QString::fromLatin1(handle ? lockFailed : allocationFailed);
-  return pointer;
-}
+// Flags of the store's memory: headers zero-filled, blocks not.
+constexpr uint32_t kHeaderMemory = GMEM_SHARE | GMEM_ZEROINIT | GMEM_MOVEABLE;  // 0x2042
+constexpr uint32_t kBlockMemory = GMEM_SHARE | GMEM_MOVEABLE;                   // 0x2002
 
 QString ErrorText(MMRESULT (*getText)(MMRESULT, char*, UINT), MMRESULT code) {
   char text[256] = {};
@@ -95,7 +64,7 @@ TAudioIO* TCallBackWinOut::Stream() const {
 
 // ---- common base ----
 
-TAudioIO::TAudioIO(QObject* owner) : QObject(owner) {
+TAudioIO::TAudioIO(QObject* owner, GlobalMemory& memory) : QObject(owner), Memory_(memory) {
   WaveFormat_.wFormatTag = WAVE_FORMAT_PCM;
   WaveFormat_.wBitsPerSample = 16;
   WaveFormat_.nChannels = 1;
@@ -155,10 +124,27 @@ void TAudioIO::UpdateFormat() {
   BlockSize_ = RequestedBufferSize_ - RequestedBufferSize_ % WaveFormat_.nBlockAlign;
 }
 
+void* TAudioIO::MakeFixedMemory(HGLOBAL& handle, uint32_t flags, size_t bytes,
+                                const char* allocationFailed, const char* lockFailed) {
+  handle = Memory_.GlobalAlloc(flags, bytes);
+  void* pointer = handle != nullptr ? Memory_.GlobalLock(handle) : nullptr;
+  if (pointer == nullptr)
+    ErrorMessage_ = QString::fromLatin1(handle != nullptr ? lockFailed : allocationFailed);
+  return pointer;
+}
+
+void TAudioIO::FreeFixedMemory(HGLOBAL& handle) {
+  if (handle == nullptr) return;
+  Memory_.GlobalUnlock(handle);
+  Memory_.GlobalFree(handle);
+  handle = nullptr;
+}
+
 bool TAudioIO::AllocHeaders() {
   for (size_t i = 0; i < kMaxBuffers; ++i) {
-    Headers_[i] = MakeFixedMemory(HeaderHandles_[i], 1, "Error allocating wave header memory",
-                                  "Could not lock header memory for recording", ErrorMessage_);
+    Headers_[i] = static_cast<WAVEHDR*>(MakeFixedMemory(
+        HeaderHandles_[i], kHeaderMemory, sizeof(WAVEHDR), "Error allocating wave header memory",
+        "Could not lock header memory for recording"));
     if (Headers_[i] == nullptr) {
       FreeHeaders();
       return false;
@@ -170,7 +156,7 @@ bool TAudioIO::AllocHeaders() {
 void TAudioIO::FreeHeaders() {
   for (size_t i = 0; i < kMaxBuffers; ++i) {
     Headers_[i] = nullptr;
-    HeaderHandles_[i].reset();
+    FreeFixedMemory(HeaderHandles_[i]);
   }
 }
 
@@ -179,9 +165,9 @@ void TAudioIO::FreeHeaders() {
 // without enough memory.
 bool TAudioIO::AllocBuffers() {
   for (size_t i = 0; i < kMaxBuffers; ++i) {
-    Buffers_[i] = MakeFixedMemory(BufferHandles_[i], static_cast<size_t>(RequestedBufferSize_),
-                                  "Error allocating wave buffer memory",
-                                  "Error Locking wave buffer memory", ErrorMessage_);
+    Buffers_[i] = static_cast<char*>(
+        MakeFixedMemory(BufferHandles_[i], kBlockMemory, static_cast<size_t>(RequestedBufferSize_),
+                        "Error allocating wave buffer memory", "Error Locking wave buffer memory"));
     if (Buffers_[i] == nullptr) {
       FreeBuffers();
       return false;
@@ -197,7 +183,7 @@ bool TAudioIO::FreeBuffers() {
   for (size_t i = 0; i < kMaxBuffers; ++i) {
     released = released || BufferHandles_[i] != nullptr;
     Buffers_[i] = nullptr;
-    BufferHandles_[i].reset();
+    FreeFixedMemory(BufferHandles_[i]);
   }
   StoreBlockBytes_ = 0;
   return released;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "memory/GlobalMemory.h"
 #include "wave/WaveApi.h"
 
 using TBufferEvent = std::function<bool(void* Buffer, int32_t& Size)>;
@@ -81,7 +82,8 @@ class TAudioIO : public QObject {
  public:
   static constexpr int kMaxBuffers = 4;
 
-  explicit TAudioIO(QObject* owner);
+  // The block and header store comes from `memory`, which must outlive the component.
+  explicit TAudioIO(QObject* owner, GlobalMemory& memory = processMemory());
   ~TAudioIO() override;
 
   // Reads the aligned block size; a write below 512 stores 512 and re-makes the block store.
@@ -122,14 +124,6 @@ class TAudioIO : public QObject {
   // stream closes when what is queued has come back. Both only while the device is open.
   virtual void AbortStream();
   virtual void DrainStream();
-
-  // Test hook: the next `Allocations` allocations, and the next `Locks` locks, of header or
-  // block memory fail.
-  struct TStoreFaults {
-    int Allocations = 0;
-    int Locks = 0;
-  };
-  static TStoreFaults StoreFaults;
 
  protected:
   friend class TCallBackWin;
@@ -192,9 +186,16 @@ class TAudioIO : public QObject {
   bool StoreReady() const;
   bool MakeStoreIfNeeded();
 
-  std::array<std::unique_ptr<WAVEHDR>, kMaxBuffers> HeaderHandles_;
+  // One piece of the store, allocated and locked: its address, or null with the message of
+  // the step that failed in ErrorMessage (an allocated handle stays, for the free).
+  void* MakeFixedMemory(HGLOBAL& handle, uint32_t flags, size_t bytes, const char* allocationFailed,
+                        const char* lockFailed);
+  void FreeFixedMemory(HGLOBAL& handle);
+
+  GlobalMemory& Memory_;
+  std::array<HGLOBAL, kMaxBuffers> HeaderHandles_{};
   std::array<char*, kMaxBuffers> Buffers_{};
-  std::array<std::unique_ptr<char[]>, kMaxBuffers> BufferHandles_;
+  std::array<HGLOBAL, kMaxBuffers> BufferHandles_{};
   int32_t StoreBlockBytes_ = 0;  // size of each block made
 };
 
@@ -202,7 +203,8 @@ class TAudioIn : public TAudioIO {
   Q_OBJECT
 
  public:
-  explicit TAudioIn(QObject* owner) : TAudioIO(owner) {}
+  explicit TAudioIn(QObject* owner, GlobalMemory& memory = processMemory())
+      : TAudioIO(owner, memory) {}
   ~TAudioIn() override;
 
   TBufferEvent OnBufferFilled;
@@ -227,7 +229,8 @@ class TAudioOut : public TAudioIO {
   Q_OBJECT
 
  public:
-  explicit TAudioOut(QObject* owner) : TAudioIO(owner) {}
+  explicit TAudioOut(QObject* owner, GlobalMemory& memory = processMemory())
+      : TAudioIO(owner, memory) {}
   ~TAudioOut() override;
 
   bool Paused() const { return Paused_; }

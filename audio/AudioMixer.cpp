@@ -25,8 +25,11 @@ void ReleaseControls(TMixerLine& line) {
 
 }  // namespace
 
-TAudioMixer::TAudioMixer(QObject* owner)
-    : QObject(owner), deviceCount(mixerGetNumDevs()), manager(std::make_unique<TMixerMan>(*this)) {}
+TAudioMixer::TAudioMixer(QObject* owner, MixerService& mixers)
+    : QObject(owner),
+      mixers(mixers),
+      deviceCount(mixers.mixerGetNumDevs()),
+      manager(std::make_unique<TMixerMan>(*this)) {}
 
 TAudioMixer::~TAudioMixer() {
   Close();
@@ -64,7 +67,7 @@ void TAudioMixer::AdoptOpenDevice(HMIXER handle,
 
 void TAudioMixer::Close() {
   if (!isOpen) return;
-  mixerClose(mixerHandle);
+  mixers.mixerClose(mixerHandle);
   isOpen = false;
 
   const size_t destinationsToFree = std::min<size_t>(destinationCount, destinations.size());

@@ -65,9 +65,9 @@ class TAudioMixer : public QObject {
   // Values kept while the device is open; a close clears all but the 16th and 17th.
   static constexpr size_t kCachedValueCount = 19;
 
-  // Reads the number of mixer devices once; selects device 0 without checking it; opens
-  // nothing.
-  explicit TAudioMixer(QObject* owner = nullptr);
+  // Reads the number of mixer devices once from `mixers`, which it keeps using; selects
+  // device 0 without checking it; opens nothing.
+  explicit TAudioMixer(QObject* owner = nullptr, MixerService& mixers = systemMixers());
   ~TAudioMixer() override;
 
   uint32_t MixerID() const { return mixerId; }
@@ -103,6 +103,7 @@ class TAudioMixer : public QObject {
  private:
   void Close();
 
+  MixerService& mixers;
   uint32_t deviceCount = 0;
   uint32_t mixerId = 0;
   std::unique_ptr<TMixerMan> manager;

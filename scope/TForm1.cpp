@@ -34,7 +34,8 @@ constexpr std::chrono::milliseconds kLaunchRetryWait{250};
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent, CycleMode cycleMode) : QMainWindow(parent), cycleMode(cycleMode) {
+TForm1::TForm1(QWidget* parent, CycleMode cycleMode, MixerService& mixers)
+    : QMainWindow(parent), cycleMode(cycleMode), mixers(mixers) {
   setWindowTitle(
       QStringLiteral("dvoukanálový osciloskop pro  zvukovou kartu  verze UNI  Zelvatec"));
   QPalette palette = this->palette();
@@ -81,7 +82,7 @@ void TForm1::CreateComponents() {
   };
   AudioIn1->OnStop = [this](QObject* sender) { AudioIn1Stop(sender); };
 
-  AudioMixer1 = new TAudioMixer(this);
+  AudioMixer1 = new TAudioMixer(this, mixers);
 }
 
 int TForm1::ClientHeight() const {

@@ -18,6 +18,7 @@
 
 #include "Canvas.h"
 #include "ScopeState.h"
+#include "mixer/Mixer.h"
 
 class QAction;
 class QComboBox;
@@ -42,7 +43,10 @@ class TForm1 : public QMainWindow {
   // nothing included (to compare the two).
   enum class CycleMode { UntilSettled, EveryPass };
 
-  explicit TForm1(QWidget* parent = nullptr, CycleMode cycleMode = CycleMode::UntilSettled);
+  // `mixers` is the mixer service the mixer component uses: the machine's, or one the
+  // command line or a test gives.
+  explicit TForm1(QWidget* parent = nullptr, CycleMode cycleMode = CycleMode::UntilSettled,
+                  MixerService& mixers = systemMixers());
   ~TForm1() override;
 
   ScopeState& State() { return state; }
@@ -203,6 +207,7 @@ class TForm1 : public QMainWindow {
   int64_t blocksHandedOff = 0;
 
   const CycleMode cycleMode;
+  MixerService& mixers;
   ApplicationIdle* idle = nullptr;
   int settledFrames = 0;  // cycle frames run since the latest change
   QTimer launchRetry;

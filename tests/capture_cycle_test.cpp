@@ -151,7 +151,7 @@ TEST_F(CaptureCycle, AFailedLaunchIsRetriedOnATimer) {
 class InputThatNeverStarts : public SimulatedCard {
  public:
   InputThatNeverStarts() : SimulatedCard(ClockMode::Manual) {}
-  MMRESULT inStart(HWAVEIN /*hwi*/) override { return MMSYSERR_ERROR; }
+  MMRESULT start(WaveDirection) override { return MMSYSERR_ERROR; }
 };
 
 TEST(LaunchRetry, TheCloseOfAFailedLaunchWaitsForTheTimer) {

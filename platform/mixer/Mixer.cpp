@@ -7,9 +7,6 @@
 
 namespace {
 
-std::optional<uint32_t> deviceCountOverride;
-std::function<void(HMIXER)> closeObserver;
-
 bool isSoundCardEntry(std::string_view line) {
   size_t i = line.find_first_not_of(' ');
   if (i == std::string_view::npos || !std::isdigit(static_cast<unsigned char>(line[i])))
@@ -31,25 +28,17 @@ uint32_t countSoundCardEntries(std::string_view cardsText) {
   return count;
 }
 
-UINT mixerGetNumDevs() {
-  if (deviceCountOverride) return *deviceCountOverride;
-  std::ifstream cards("/proc/asound/cards");
-  if (!cards) return 0;  // no ALSA on this machine: no mixer devices
-  std::ostringstream text;
-  text << cards.rdbuf();
-  return countSoundCardEntries(text.str());
-}
-
-MMRESULT mixerClose(HMIXER hmx) {
-  if (hmx == 0) return MMSYSERR_INVALHANDLE;
-  if (closeObserver) closeObserver(hmx);
-  return MMSYSERR_NOERROR;
-}
-
-void setMixerDeviceCountOverride(std::optional<uint32_t> count) {
-  deviceCountOverride = count;
-}
-
-void setMixerCloseObserver(std::function<void(HMIXER)> observer) {
-  closeObserver = std::move(observer);
+MixerService& systemMixers() {
+  class SystemMixers : public MixerService {
+   public:
+    UINT mixerGetNumDevs() override {
+      std::ifstream cards("/proc/asound/cards");
+      if (!cards) return 0;  // no ALSA on this machine: no mixer devices
+      std::ostringstream text;
+      text << cards.rdbuf();
+      return countSoundCardEntries(text.str());
+    }
+  };
+  static SystemMixers mixers;
+  return mixers;
 }

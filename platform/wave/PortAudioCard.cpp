@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <ostream>
 
 #include "wave/AudioDeviceList.h"
@@ -53,15 +54,6 @@ MMRESULT resultFor(PaError error) {
 }
 
 }  // namespace
-
-#if defined(__SANITIZE_THREAD__)
-// The sound server's client library (reached through ALSA's pulse plugin) synchronises its
-// threads in ways the thread sanitizer cannot see, as it is not instrumented; its own
-// reports say nothing about our code.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libpulse.so\nrace:libpulsecommon\n";
-}
-#endif
 
 // ---------------------------------------------------------------------------------------
 
@@ -137,7 +129,10 @@ AudioDirection audioDirection(WaveDirection direction) {
 class PortAudioCard::Direction {
  public:
   Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device)
-      : queue(card.queue(direction)), card_(card), direction_(direction), wanted_(std::move(wanted)) {
+      : queue(card.queue(direction)),
+        card_(card),
+        direction_(direction),
+        wanted_(std::move(wanted)) {
     useDevice(device);
   }
   ~Direction() { closeStream(); }
@@ -155,6 +150,7 @@ class PortAudioCard::Direction {
       closeStream();
       if (const MMRESULT result = openStream(format)) return result;
     }
+    idleSince_.reset();
     discardRecorded();
     return MMSYSERR_NOERROR;
   }
@@ -212,7 +208,7 @@ class PortAudioCard::Direction {
   void service(double now) {
     if (!link_) return;
     pump();
-    if (!queue.isOpen() && now - idleSince_ > kIdleInputSeconds) closeStream();
+    if (idleSince_ && now - *idleSince_ > kIdleInputSeconds) closeStream();
     if (!streamRunning_) return;
     if (const uint64_t callbacks = link_->callbacks(); callbacks != seenCallbacks_) {
       seenCallbacks_ = callbacks;
@@ -427,7 +423,7 @@ class PortAudioCard::Direction {
   DeviceShape shape_{};
   WAVEFORMATEX format_{};
   bool streamRunning_ = false;
-  double idleSince_ = 0;  // input running with the device closed, since
+  std::optional<double> idleSince_;  // input running with the device closed, since
   uint64_t seenCallbacks_ = 0;
 
   uint64_t retiredXruns_ = 0;  // of streams closed since

@@ -7,9 +7,9 @@
 #include <limits>
 #include <random>
 
-#include "wave/SignalSource.h"
-#include "file/SoundFileReader.h"
 #include "SoundFileSupport.h"
+#include "file/SoundFileReader.h"
+#include "wave/SignalSource.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "rate/RateConverter.h"
 #include "ToneTestSupport.h"
+#include "rate/RateConverter.h"
 
 namespace {
 

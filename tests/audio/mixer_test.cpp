@@ -5,27 +5,32 @@
 
 #include <gtest/gtest.h>
 
-#include <QPointer>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "AudioMixer.h"
-#include "TForm1.h"
 
 namespace {
 
-class MixerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setMixerCloseObserver([this](HMIXER handle) { closed.push_back(handle); });
-  }
-  void TearDown() override {
-    setMixerCloseObserver({});
-    setMixerDeviceCountOverride(std::nullopt);
+// A machine with a given number of mixer devices that notes every device closed.
+class RecordingMixers : public MixerService {
+ public:
+  UINT mixerGetNumDevs() override { return devices; }
+  MMRESULT mixerClose(HMIXER hmx) override {
+    const MMRESULT result = MixerService::mixerClose(hmx);
+    if (result == MMSYSERR_NOERROR) closed.push_back(hmx);
+    return result;
   }
 
+  uint32_t devices = 0;
   std::vector<HMIXER> closed;
+};
+
+class MixerTest : public ::testing::Test {
+ protected:
+  RecordingMixers mixers;
+  std::vector<HMIXER>& closed = mixers.closed;
 };
 
 std::unique_ptr<TMixerControl> Control(bool multipleItems, uint32_t itemCount, size_t stored) {
@@ -85,8 +90,8 @@ TEST_F(MixerTest, MixerIdIsCheckedAgainstTheDeviceCount) {
       {0, true, {5}, 0, nullptr},  // the designer ignores a bad value
   };
   for (const Case& c : cases) {
-    setMixerDeviceCountOverride(c.devices);
-    TAudioMixer mixer;  // creation raises nothing, opens nothing
+    mixers.devices = c.devices;
+    TAudioMixer mixer(nullptr, mixers);  // creation raises nothing, opens nothing
     mixer.SetDesigning(c.designing);
     EXPECT_EQ(mixer.DeviceCount(), c.devices);
     std::string error;
@@ -105,10 +110,10 @@ TEST_F(MixerTest, MixerIdIsCheckedAgainstTheDeviceCount) {
 }
 
 TEST_F(MixerTest, WritingTheIdClosesAnOpenDeviceAndDoesNotReopenIt) {
-  setMixerDeviceCountOverride(2);
+  mixers.devices = 2;
   for (const uint32_t written : {1u, 7u}) {
     closed.clear();
-    TAudioMixer mixer;
+    TAudioMixer mixer(nullptr, mixers);
     mixer.AdoptOpenDevice(42, Tree(), Values());
     ASSERT_TRUE(mixer.IsOpen());
     ASSERT_EQ(mixer.DestinationCount(), 2u);
@@ -127,8 +132,8 @@ TEST_F(MixerTest, WritingTheIdClosesAnOpenDeviceAndDoesNotReopenIt) {
 }
 
 TEST_F(MixerTest, CloseClearsTheCachedValuesButTheSixteenthAndSeventeenth) {
-  setMixerDeviceCountOverride(1);
-  TAudioMixer mixer;
+  mixers.devices = 1;
+  TAudioMixer mixer(nullptr, mixers);
   mixer.AdoptOpenDevice(3, Tree(), Values());
   mixer.SetMixerID(0);
   for (size_t i = 0; i < TAudioMixer::kCachedValueCount; ++i) {
@@ -138,17 +143,17 @@ TEST_F(MixerTest, CloseClearsTheCachedValuesButTheSixteenthAndSeventeenth) {
 }
 
 TEST_F(MixerTest, DestructionClosesAnOpenDeviceOnly) {
-  { TAudioMixer neverOpened; }
+  { TAudioMixer neverOpened(nullptr, mixers); }
   EXPECT_TRUE(closed.empty());
   {
-    TAudioMixer open;
+    TAudioMixer open(nullptr, mixers);
     open.AdoptOpenDevice(9, Tree(), Values());
   }
   EXPECT_EQ(closed, std::vector<HMIXER>{9});
 }
 
 TEST_F(MixerTest, DispatchersCallTheAssignedEventsOnly) {
-  TAudioMixer mixer;
+  TAudioMixer mixer(nullptr, mixers);
   mixer.DoMixerControlChange(1, 2, 3);  // nothing assigned: nothing happens
   mixer.DoMixerLineChange(1, 2);
 
@@ -165,20 +170,6 @@ TEST_F(MixerTest, DispatchersCallTheAssignedEventsOnly) {
   mixer.DoMixerControlChange(4, 5, 0xFFFFFFFFu);
   mixer.DoMixerLineChange(6, 7);
   EXPECT_EQ(calls, (std::vector<std::string>{"control 4 5 4294967295", "line 6 7"}));
-}
-
-TEST_F(MixerTest, TheWindowOwnsOneClosedMixer) {
-  setMixerDeviceCountOverride(0);  // a machine without mixers: the window still opens
-  QPointer<TAudioMixer> mixer;
-  {
-    TForm1 window;
-    mixer = window.AudioMixer1;
-    ASSERT_TRUE(mixer);
-    EXPECT_EQ(mixer->parent(), &window);
-    EXPECT_EQ(mixer->MixerID(), 0u);
-    EXPECT_FALSE(mixer->IsOpen());
-  }
-  EXPECT_FALSE(mixer);  // destroyed with the window
 }
 
 TEST(MixerService, CountsTheSoundCardEntries) {

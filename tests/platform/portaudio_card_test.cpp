@@ -182,37 +182,48 @@ WAVEFORMATEX pcm(uint16_t channels, uint16_t bits, uint32_t rate) {
   return {WAVE_FORMAT_PCM, channels, rate, align * rate, align, bits, 0};
 }
 
+// The wave functions refuse what the card could not take before they reach it.
 TEST(PortAudioCard, RefusesFormatsItCannotMoveBeforeLookingForADevice) {
   std::string error;
   const auto card = PortAudioCard::create({}, &error);
   ASSERT_TRUE(card) << error;
+  installWaveBackend(card.get());
   WAVEFORMATEX adpcm = pcm(2, 16, 44100);
   adpcm.wFormatTag = 2;
   const WAVEFORMATEX refused[] = {pcm(2, 24, 44100), pcm(3, 16, 44100), pcm(1, 32, 44100), adpcm};
+  QObject callback;
   for (const WAVEFORMATEX& format : refused) {
     HWAVEIN in = nullptr;
     HWAVEOUT out = nullptr;
-    EXPECT_EQ(card->inOpen(&in, format, nullptr), WAVERR_BADFORMAT) << format.wBitsPerSample;
-    EXPECT_EQ(card->outOpen(&out, format, nullptr), WAVERR_BADFORMAT) << format.wBitsPerSample;
+    EXPECT_EQ(waveInOpen(&in, WAVE_MAPPER, &format, &callback, 0, CALLBACK_WINDOW),
+              WAVERR_BADFORMAT)
+        << format.wBitsPerSample;
+    EXPECT_EQ(waveOutOpen(&out, WAVE_MAPPER, &format, &callback, 0, CALLBACK_WINDOW),
+              WAVERR_BADFORMAT)
+        << format.wBitsPerSample;
   }
+  installWaveBackend(nullptr);
 }
 
 TEST(PortAudioCard, RefusesHandlesItDidNotGive) {
   std::string error;
   const auto card = PortAudioCard::create({}, &error);
   ASSERT_TRUE(card) << error;
+  installWaveBackend(card.get());
   int other = 0;
   const auto hwi = reinterpret_cast<HWAVEIN>(&other);
   const auto hwo = reinterpret_cast<HWAVEOUT>(&other);
   WAVEHDR header{};
-  EXPECT_EQ(card->inPrepareHeader(hwi, &header), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->inAddBuffer(hwi, &header), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->inStart(hwi), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->inReset(hwi), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->inClose(hwi), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->outWrite(hwo, &header), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->outPause(hwo), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(card->outClose(hwo), MMSYSERR_INVALHANDLE);
+  const UINT size = sizeof header;
+  EXPECT_EQ(waveInPrepareHeader(hwi, &header, size), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveInAddBuffer(hwi, &header, size), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveInStart(hwi), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveInReset(hwi), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveInClose(hwi), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveOutWrite(hwo, &header, size), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveOutPause(hwo), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(waveOutClose(hwo), MMSYSERR_INVALHANDLE);
+  installWaveBackend(nullptr);
 }
 
 TEST(PortAudioCard, UnknownDeviceNameFailsWithTheList) {

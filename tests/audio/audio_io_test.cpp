@@ -93,30 +93,56 @@ TEST(AudioIOProperties, FormatChangesRealignButKeepTheBlocks) {
     EXPECT_NE(stream.Buffer(i), nullptr) << "raising NumBuffers leaves no position without memory";
 }
 
+// Memory that refuses the next `allocations` allocations and the next `locks` locks.
+class RefusingMemory : public GlobalMemory {
+ public:
+  HGLOBAL GlobalAlloc(uint32_t flags, std::size_t bytes) override {
+    if (allocations > 0) {
+      --allocations;
+      return nullptr;
+    }
+    return GlobalMemory::GlobalAlloc(flags, bytes);
+  }
+  void* GlobalLock(HGLOBAL memory) override {
+    if (locks > 0) {
+      --locks;
+      return nullptr;
+    }
+    return GlobalMemory::GlobalLock(memory);
+  }
+
+  int allocations = 0;
+  int locks = 0;
+};
+
 class AudioIOStore : public StreamTest {
  protected:
-  ~AudioIOStore() override { TAudioIO::StoreFaults = {}; }
+  RefusingMemory memory;
 };
 
 TEST_F(AudioIOStore, FailuresLeaveTheirMessageAndAnEmptyStore) {
   struct Case {
     bool atConstruction;
-    TAudioIO::TStoreFaults faults;
+    int allocations, locks;  // refused
     const char* message;
     bool headersMade;
   };
   const Case cases[] = {
-      {true, {1, 0}, "Error allocating wave header memory", false},
-      {true, {0, 1}, "Could not lock header memory for recording", false},
-      {false, {1, 0}, "Error allocating wave buffer memory", true},
-      {false, {0, 1}, "Error Locking wave buffer memory", true},
+      {true, 1, 0, "Error allocating wave header memory", false},
+      {true, 0, 1, "Could not lock header memory for recording", false},
+      {false, 1, 0, "Error allocating wave buffer memory", true},
+      {false, 0, 1, "Error Locking wave buffer memory", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    if (c.atConstruction) TAudioIO::StoreFaults = c.faults;
-    TAudioIn stream(&owner);
+    const auto refuse = [&] {
+      memory.allocations = c.allocations;
+      memory.locks = c.locks;
+    };
+    if (c.atConstruction) refuse();
+    TAudioIn stream(&owner, memory);
     if (!c.atConstruction) {
-      TAudioIO::StoreFaults = c.faults;
+      refuse();
       stream.SetBufferSize(4096);
     }
     EXPECT_EQ(stream.ErrorMessage(), c.message);
@@ -135,10 +161,10 @@ TEST_F(AudioIOStore, FailuresLeaveTheirMessageAndAnEmptyStore) {
 }
 
 TEST_F(AudioIOStore, AnOpenThatCannotMakeTheStoreFailsWithoutADevice) {
-  makeInput();
-  TAudioIO::StoreFaults = {1, 0};
+  AudioIn1 = new TAudioIn(&owner, memory);
+  memory.allocations = 1;
   AudioIn1->SetBufferSize(4096);
-  TAudioIO::StoreFaults = {1, 0};
+  memory.allocations = 1;
   EXPECT_FALSE(AudioIn1->Launch(&AudioIn1));
   EXPECT_EQ(AudioIn1->ErrorMessage(), "Error allocating wave buffer memory");
   EXPECT_FALSE(AudioIn1->DeviceOpen());
