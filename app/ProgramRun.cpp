@@ -31,6 +31,10 @@
 #include "wave/SimulatedCard.h"
 #include "wave/WaveBackend.h"
 
+using osciloskop::PortAudioCard;
+using osciloskop::SimulatedCard;
+using osciloskop::WaveBackend;
+
 namespace {
 
 // Device time a --virtual-time run moves on between two passes of the event loop.

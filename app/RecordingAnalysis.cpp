@@ -7,8 +7,10 @@
 #include "BlockFiguresReport.h"
 #include "CommandLine.h"
 #include "HandedOffBlocks.h"
-#include "file/SoundFileReader.h"
 #include "TForm1.h"
+#include "file/SoundFileReader.h"
+
+using osciloskop::SoundFileReader;
 
 namespace {
 

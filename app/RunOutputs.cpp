@@ -7,6 +7,8 @@
 #include "TForm1.h"
 #include "wave/WaveBackend.h"
 
+using osciloskop::WaveBackend;
+
 RunOutputs::RunOutputs(const ProgramOptions& options)
     : report_(options.report),
       printer_(options.csv ? ReportFormat::Csv : ReportFormat::Json),

@@ -16,7 +16,9 @@
 #include "ReadoutReport.h"
 
 class TForm1;
+namespace osciloskop {
 class WaveBackend;
+}  // namespace osciloskop
 
 class RunOutputs {
  public:
@@ -27,7 +29,8 @@ class RunOutputs {
   // Watches the window's capture hand-offs and display frames for the rest of the run.
   // `fail` ends the run with one line naming the option and the problem (a recording that
   // cannot be written, an input unfit for calibration).
-  void attach(TForm1& form, WaveBackend& backend, std::function<void(const QString&)> fail);
+  void attach(TForm1& form, osciloskop::WaveBackend& backend,
+              std::function<void(const QString&)> fail);
 
   // After a run that ended well: prints the calibration's value to stdout, or returns the
   // line that says why there is none. Empty when all is done.

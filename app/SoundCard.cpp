@@ -5,6 +5,14 @@
 #include "wave/PortAudioCard.h"
 #include "wave/SimulatedCard.h"
 
+using osciloskop::installWaveBackend;
+using osciloskop::loadFileSources;
+using osciloskop::parseSignalSource;
+using osciloskop::PortAudioCard;
+using osciloskop::SignalSource;
+using osciloskop::SimulatedCard;
+using osciloskop::WaveBackend;
+
 namespace {
 
 // Channel 0 is UR (the card's left input), channel 1 is UL.

@@ -11,8 +11,10 @@
 
 #include "CommandLine.h"
 
+namespace osciloskop {
 class SimulatedCard;
 class WaveBackend;
+}  // namespace osciloskop
 
 class SoundCard {
  public:
@@ -21,19 +23,19 @@ class SoundCard {
   static std::unique_ptr<SoundCard> open(const ProgramOptions& options, QString* error);
   ~SoundCard();
 
-  WaveBackend& backend() { return *backend_; }
+  osciloskop::WaveBackend& backend() { return *backend_; }
   // The simulated card when it is in use, else null.
-  SimulatedCard* simulated() { return simulated_; }
+  osciloskop::SimulatedCard* simulated() { return simulated_; }
 
   // Called once when an input the command line gave cannot go on (a file that fails to
   // read mid-run), with one line naming the option and the problem.
   void onInputFailure(std::function<void(const QString& message)> handler);
 
  private:
-  SoundCard(std::unique_ptr<WaveBackend> backend, SimulatedCard* simulated,
+  SoundCard(std::unique_ptr<osciloskop::WaveBackend> backend, osciloskop::SimulatedCard* simulated,
             std::array<QString, 2> sourceOptions);
 
-  std::unique_ptr<WaveBackend> backend_;
-  SimulatedCard* simulated_;
+  std::unique_ptr<osciloskop::WaveBackend> backend_;
+  osciloskop::SimulatedCard* simulated_;
   std::array<QString, 2> sourceOptions_;  // the options that gave channels 0 and 1 their sources
 };

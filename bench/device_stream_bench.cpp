@@ -10,6 +10,8 @@
 #include "wave/BlockPumps.h"
 #include "wave/StreamLink.h"
 
+using namespace osciloskop;
+
 namespace {
 
 WAVEFORMATEX Pcm(uint16_t channels) {

@@ -8,6 +8,8 @@
 
 #include "wave/SimulatedCard.h"
 
+using namespace osciloskop;
+
 namespace {
 
 WAVEFORMATEX pcm(uint16_t channels) {

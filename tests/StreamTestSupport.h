@@ -22,7 +22,7 @@ class StreamTest : public SimulatedCardTest {
 
   void setSource(int channel, const std::string& text) {
     std::string error;
-    card.setSource(channel, parseSignalSource(text, error));
+    card.setSource(channel, osciloskop::parseSignalSource(text, error));
   }
   // Configured as the main window's form does: size first, then rate and channels.
   TAudioIn* makeInput() {

@@ -30,10 +30,10 @@ inline void deliverPostedEvents() {
 
 class SimulatedCardTest : public ::testing::Test {
  protected:
-  SimulatedCardTest() { installWaveBackend(&card); }
+  SimulatedCardTest() { osciloskop::installWaveBackend(&card); }
   ~SimulatedCardTest() override {
     deliverPostedEvents();
-    installWaveBackend(nullptr);
+    osciloskop::installWaveBackend(nullptr);
   }
 
   // Moves the card's clock on in small steps and delivers what it posts after each, as the
@@ -47,7 +47,7 @@ class SimulatedCardTest : public ::testing::Test {
 
   static constexpr std::chrono::microseconds kStep{5000};
 
-  SimulatedCard card{SimulatedCard::ClockMode::Manual};
+  osciloskop::SimulatedCard card{osciloskop::SimulatedCard::ClockMode::Manual};
 };
 
 // Receives the notifications of a device opened directly through the wave functions.

@@ -25,6 +25,8 @@
 #include "ToneSynthesis.h"
 #include "WaveTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr int32_t kRate = 44100;

@@ -10,6 +10,8 @@
 
 #include "rate/RateConverter.h"
 
+namespace osciloskop {
+
 namespace {
 
 constexpr size_t kPieceFrames = 4096;  // file frames read at a time
@@ -182,3 +184,5 @@ bool SoundFileReader::rewind() {
   ended_ = false;
   return true;
 }
+
+}  // namespace osciloskop

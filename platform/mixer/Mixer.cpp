@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string>
 
+namespace osciloskop {
+
 namespace {
 
 bool isSoundCardEntry(std::string_view line) {
@@ -28,6 +30,8 @@ uint32_t countSoundCardEntries(std::string_view cardsText) {
   return count;
 }
 
+}  // namespace osciloskop
+
 MixerService& systemMixers() {
   class SystemMixers : public MixerService {
    public:
@@ -36,7 +40,7 @@ MixerService& systemMixers() {
       if (!cards) return 0;  // no ALSA on this machine: no mixer devices
       std::ostringstream text;
       text << cards.rdbuf();
-      return countSoundCardEntries(text.str());
+      return osciloskop::countSoundCardEntries(text.str());
     }
   };
   static SystemMixers mixers;

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace osciloskop {
+
 RateConverter::RateConverter(double inputRate, double outputRate, unsigned channels, Input input,
                              std::string* error)
     : inputRate_(inputRate), outputRate_(outputRate), channels_(channels) {
@@ -54,3 +56,5 @@ size_t RateConverter::clippedValues() const {
 void RateConverter::clear() {
   if (resampler_ != nullptr) soxr_clear(resampler_);
 }
+
+}  // namespace osciloskop

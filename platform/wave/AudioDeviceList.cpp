@@ -7,6 +7,8 @@
 #include <ostream>
 #include <sstream>
 
+namespace osciloskop {
+
 namespace {
 
 int channelsFor(const AudioDeviceInfo& device, AudioDirection direction) {
@@ -97,3 +99,5 @@ std::vector<DeviceShape> deviceShapesToTry(uint32_t rate, unsigned channels, int
   }
   return shapes;
 }
+
+}  // namespace osciloskop

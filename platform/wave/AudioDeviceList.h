@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace osciloskop {
+
 struct AudioDeviceInfo {
   int index = -1;  // the backend's own device number
   std::string name;
@@ -44,3 +46,5 @@ int chooseAudioDevice(const std::vector<AudioDeviceInfo>& devices, AudioDirectio
 // the defaults marked with '*'; a direction without devices says "none".
 void writeAudioDeviceList(std::ostream& out, const std::vector<AudioDeviceInfo>& devices,
                           int defaultInput, int defaultOutput);
+
+}  // namespace osciloskop

@@ -5,6 +5,8 @@
 
 #include "wave/PcmSamples.h"
 
+namespace osciloskop {
+
 namespace {
 
 // Room in the scratch buffers for what the converter may give for one chunk: its output
@@ -200,3 +202,5 @@ void PlaybackPump::armWake(StreamLink& link) const {
     link.wakeAt(StreamLink::kNever);
   }
 }
+
+}  // namespace osciloskop

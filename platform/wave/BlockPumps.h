@@ -14,10 +14,12 @@
 #include <memory>
 #include <vector>
 
-#include "wave/AudioDeviceList.h"
 #include "rate/RateConverter.h"
+#include "wave/AudioDeviceList.h"
 #include "wave/StreamLink.h"
 #include "wave/WaveDeviceQueue.h"
+
+namespace osciloskop {
 
 class CapturePump {
  public:
@@ -75,3 +77,5 @@ class PlaybackPump {
 
 // Frames per conversion step: small enough to keep the scratch buffers small.
 inline constexpr std::size_t kPumpChunkFrames = 4096;
+
+}  // namespace osciloskop

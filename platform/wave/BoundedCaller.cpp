@@ -1,5 +1,7 @@
 #include "wave/BoundedCaller.h"
 
+namespace osciloskop {
+
 BoundedCaller::BoundedCaller() : thread_([state = state_] { serve(state); }) {}
 
 BoundedCaller::~BoundedCaller() {
@@ -48,3 +50,5 @@ void BoundedCaller::serve(const std::shared_ptr<State>& shared) {
     state.changed.notify_all();
   }
 }
+
+}  // namespace osciloskop

@@ -16,6 +16,8 @@
 #include <optional>
 #include <thread>
 
+namespace osciloskop {
+
 class BoundedCaller {
  public:
   BoundedCaller();
@@ -54,3 +56,5 @@ class BoundedCaller {
   const std::shared_ptr<State> state_ = std::make_shared<State>();
   std::thread thread_;
 };
+
+}  // namespace osciloskop

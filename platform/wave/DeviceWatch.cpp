@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace osciloskop {
+
 void DeviceWatch::started(double now) {
   running_ = true;
   started_ = now;
@@ -34,3 +36,5 @@ std::string DeviceWatch::line(const char* what, const std::string& deviceName) c
   return std::string(direction_ == WaveDirection::In ? "sound input " : "sound output ") + what +
          ": " + deviceName;
 }
+
+}  // namespace osciloskop

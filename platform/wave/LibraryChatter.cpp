@@ -12,6 +12,8 @@
 #include <sanitizer/common_interface_defs.h>
 #endif
 
+namespace osciloskop {
+
 namespace {
 
 // How the libraries begin their lines.
@@ -120,3 +122,5 @@ bool isLibraryChatter(std::string_view line) {
 void filterLibraryChatter() {
   static Filter filter;
 }
+
+}  // namespace osciloskop

@@ -10,6 +10,8 @@
 
 #include <string_view>
 
+namespace osciloskop {
+
 // True for a line that one of the sound libraries printed.
 bool isLibraryChatter(std::string_view line);
 
@@ -17,3 +19,5 @@ bool isLibraryChatter(std::string_view line);
 // leaving out the chatter. Once per process (later calls do nothing); at exit the pipe is
 // drained and the standard error restored.
 void filterLibraryChatter();
+
+}  // namespace osciloskop

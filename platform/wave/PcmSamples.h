@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace osciloskop {
+
 inline int16_t readPcmSample(const char* data, uint16_t bits) {
   if (bits == 8) return static_cast<int16_t>((static_cast<uint8_t>(*data) - 128) * 256);
   int16_t value;
@@ -19,3 +21,5 @@ inline void writePcmSample(char* data, uint16_t bits, int16_t value) {
   else
     std::memcpy(data, &value, sizeof value);
 }
+
+}  // namespace osciloskop

@@ -17,6 +17,8 @@
 #include "wave/LibraryChatter.h"
 #include "wave/StreamLink.h"
 
+namespace osciloskop {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -570,3 +572,5 @@ uint32_t PortAudioCard::inputStreamRate() const {
 uint32_t PortAudioCard::outputStreamRate() const {
   return out_->streamRate();
 }
+
+}  // namespace osciloskop

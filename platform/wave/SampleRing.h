@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+namespace osciloskop {
+
 class SampleRing {
  public:
   SampleRing(std::size_t capacityFrames, unsigned channels)
@@ -70,3 +72,5 @@ class SampleRing {
   alignas(64) std::atomic<std::size_t> head_{0};
   alignas(64) std::atomic<std::size_t> tail_{0};
 };
+
+}  // namespace osciloskop

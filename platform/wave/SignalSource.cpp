@@ -9,6 +9,8 @@
 
 #include "file/SoundFileReader.h"
 
+namespace osciloskop {
+
 namespace {
 
 constexpr double kDefaultAmplitude = 10000.0;
@@ -336,3 +338,5 @@ bool loadFileSources(const std::string& path, std::unique_ptr<SignalSource>& fir
   second = std::make_unique<FileSource>(std::move(stream), 1);
   return true;
 }
+
+}  // namespace osciloskop

@@ -5,6 +5,8 @@
 
 #include "wave/PcmSamples.h"
 
+namespace osciloskop {
+
 namespace {
 
 // How long the real clock lets the devices be when no queued block is under way.
@@ -215,8 +217,7 @@ MMRESULT SimulatedCard::prepare(WaveDirection) {
 }
 
 MMRESULT SimulatedCard::add(WaveDirection direction, WAVEHDR* header) {
-  if (MMRESULT result =
-          refusal(direction == WaveDirection::In ? WaveCall::Add : WaveCall::Write))
+  if (MMRESULT result = refusal(direction == WaveDirection::In ? WaveCall::Add : WaveCall::Write))
     return result;
   service();
   const MMRESULT result = queue(direction).add(header);
@@ -251,3 +252,5 @@ MMRESULT SimulatedCard::reset(WaveDirection direction) {
 void SimulatedCard::close(WaveDirection) {
   service();
 }
+
+}  // namespace osciloskop

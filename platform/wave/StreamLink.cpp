@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace osciloskop {
+
 WakeSignal::WakeSignal() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 WakeSignal::~WakeSignal() {
@@ -54,3 +56,5 @@ void StreamLink::wakeIfReached(uint64_t reached) {
   if (reached < level) return;
   if (wakeAt_.compare_exchange_strong(level, kNever, std::memory_order_acq_rel)) wake_.signal();
 }
+
+}  // namespace osciloskop

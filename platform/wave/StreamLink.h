@@ -13,6 +13,8 @@
 
 #include "wave/SampleRing.h"
 
+namespace osciloskop {
+
 // An eventfd the callback thread signals and the UI thread watches. Made once per backend.
 class WakeSignal {
  public:
@@ -74,3 +76,5 @@ class StreamLink {
   std::atomic<bool> paused_{false};
   std::atomic<bool> finished_{false};
 };
+
+}  // namespace osciloskop

@@ -3,6 +3,11 @@
 
 #include "wave/WaveBackend.h"
 
+using osciloskop::isSupportedPcmFormat;
+using osciloskop::WaveBackend;
+using osciloskop::WaveDeviceQueue;
+using osciloskop::WaveDirection;
+
 namespace {
 
 WaveBackend* backend = nullptr;
@@ -73,8 +78,7 @@ MMRESULT openDirection(WaveDirection direction, void** handleOut, UINT deviceId,
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT prepareHeader(WaveDirection direction, const void* handle, WAVEHDR* header,
-                       UINT size) {
+MMRESULT prepareHeader(WaveDirection direction, const void* handle, WAVEHDR* header, UINT size) {
   WaveDeviceQueue* queue = openDevice(direction, handle);
   if (queue == nullptr) return MMSYSERR_INVALHANDLE;
   if (!isHeader(header, size) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
@@ -84,8 +88,7 @@ MMRESULT prepareHeader(WaveDirection direction, const void* handle, WAVEHDR* hea
 }
 
 // Unprepare of a queued header would let the device write into released memory.
-MMRESULT unprepareHeader(WaveDirection direction, const void* handle, WAVEHDR* header,
-                         UINT size) {
+MMRESULT unprepareHeader(WaveDirection direction, const void* handle, WAVEHDR* header, UINT size) {
   WaveDeviceQueue* queue = openDevice(direction, handle);
   if (queue == nullptr) return MMSYSERR_INVALHANDLE;
   if (!isHeader(header, size)) return MMSYSERR_INVALPARAM;
@@ -127,6 +130,8 @@ QEvent::Type WaveMessageEvent::eventType() {
   return type;
 }
 
+namespace osciloskop {
+
 void installWaveBackend(WaveBackend* installed) {
   backend = installed;
 }
@@ -135,11 +140,13 @@ WaveBackend* installedWaveBackend() {
   return backend;
 }
 
+}  // namespace osciloskop
+
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, QObject* dwCallback,
                     DWORD_PTR, DWORD fdwOpen) {
   void* handle = nullptr;
-  const MMRESULT result =
-      openDirection(WaveDirection::In, phwi ? &handle : nullptr, uDeviceID, pwfx, dwCallback, fdwOpen);
+  const MMRESULT result = openDirection(WaveDirection::In, phwi ? &handle : nullptr, uDeviceID,
+                                        pwfx, dwCallback, fdwOpen);
   if (result == MMSYSERR_NOERROR) *phwi = static_cast<HWAVEIN>(handle);
   return result;
 }

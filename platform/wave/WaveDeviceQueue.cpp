@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <algorithm>
 
+namespace osciloskop {
+
 bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
   if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
   if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return false;
@@ -81,3 +83,5 @@ void WaveDeviceQueue::post(UINT message, WAVEHDR* header) {
   if (callback_ != nullptr)
     QCoreApplication::postEvent(callback_, new WaveMessageEvent(message, handle(), header));
 }
+
+}  // namespace osciloskop

@@ -4,6 +4,8 @@
 
 #include "StreamTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr double kBlock = 0.25;  // 44100 bytes of 16-bit stereo at 44100 Hz

@@ -4,6 +4,8 @@
 
 #include "StreamTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr double kBlock = 11000 / 44100.0;  // 22000 bytes of 16-bit mono

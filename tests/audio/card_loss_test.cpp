@@ -5,6 +5,8 @@
 
 #include "StreamTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 class CardPulledOut : public StreamTest {

@@ -11,6 +11,8 @@
 
 #include "AudioMixer.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // A machine with a given number of mixer devices that notes every device closed.

@@ -23,6 +23,8 @@
 #include "AudioIO.h"
 #include "wave/PortAudioCard.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr uint32_t kRate = 44100;

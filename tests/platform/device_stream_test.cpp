@@ -16,6 +16,8 @@
 #include "wave/SampleRing.h"
 #include "wave/StreamLink.h"
 
+using namespace osciloskop;
+
 namespace {
 
 std::vector<int16_t> Counting(std::size_t values, int from = 0) {

@@ -4,6 +4,8 @@
 
 #include "wave/DeviceWatch.h"
 
+using namespace osciloskop;
+
 namespace {
 
 TEST(DeviceWatch, GivesANewStreamTimeToStartThenExpectsSteadyProgress) {

@@ -14,6 +14,8 @@
 #include "wave/LibraryChatter.h"
 #include "wave/PortAudioCard.h"
 
+using namespace osciloskop;
+
 namespace {
 
 const std::vector<AudioDeviceInfo> kDevices = {

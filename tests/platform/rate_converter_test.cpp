@@ -9,6 +9,8 @@
 #include "ToneTestSupport.h"
 #include "rate/RateConverter.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // Converts the whole of `input` in calls of at most `chunk` frames, then flushes.

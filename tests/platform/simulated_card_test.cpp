@@ -12,6 +12,8 @@
 
 #include "WaveTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 class SilentLine : public LineOutputHistory {

@@ -11,6 +11,8 @@
 #include "file/SoundFileReader.h"
 #include "wave/SignalSource.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // Everything the reader gives, read in pieces of `piece` frames.

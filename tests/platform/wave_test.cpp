@@ -9,6 +9,8 @@
 #include "WaveTestSupport.h"
 #include "wave/WaveDeviceQueue.h"
 
+using namespace osciloskop;
+
 namespace {
 
 TEST(WaveFunctions, WithoutBackendOpenFindsNoDriver) {

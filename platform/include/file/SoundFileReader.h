@@ -19,8 +19,11 @@
 #include <string>
 #include <vector>
 
-class RateConverter;
 typedef struct sf_private_tag SNDFILE;  // libsndfile's handle, as <sndfile.h> declares it
+
+namespace osciloskop {
+
+class RateConverter;
 
 class SoundFileReader {
  public:
@@ -75,3 +78,5 @@ class SoundFileReader {
   size_t clipped_ = 0;
   std::string error_;
 };
+
+}  // namespace osciloskop

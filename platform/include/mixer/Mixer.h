@@ -39,4 +39,6 @@ class FixedMixers : public MixerService {
 // The number of cards listed in the text of /proc/asound/cards: one entry per card, each
 // starting with the card's number and its bracketed id (" 0 [PCH   ]: HDA-Intel - ...");
 // the continuation lines and the "--- no soundcards ---" line are not entries.
+namespace osciloskop {
 uint32_t countSoundCardEntries(std::string_view cardsText);
+}  // namespace osciloskop

@@ -14,6 +14,8 @@
 
 struct soxr;
 
+namespace osciloskop {
+
 class RateConverter {
  public:
   enum class Input { Int16, Float };
@@ -55,3 +57,5 @@ class RateConverter {
   double outputRate_;
   unsigned channels_;
 };
+
+}  // namespace osciloskop

@@ -14,6 +14,8 @@
 
 #include "wave/WaveDeviceQueue.h"
 
+namespace osciloskop {
+
 class DeviceWatch {
  public:
   static constexpr double kStallSeconds = 1.0;  // four blocks of the streams
@@ -44,3 +46,5 @@ class DeviceWatch {
   double started_ = 0;        // the start
   double lastProgress_ = -1;  // the latest progress since the start; -1 before the first
 };
+
+}  // namespace osciloskop

@@ -26,6 +26,8 @@
 
 #include "wave/WaveBackend.h"
 
+namespace osciloskop {
+
 class BoundedCaller;
 class WakeSignal;
 
@@ -100,3 +102,5 @@ class PortAudioCard : public WaveBackend {
   const std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
   double listReadAt_ = 0;
 };
+
+}  // namespace osciloskop

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace osciloskop {
+
 // What the card's line output played, kept with the time each sample played.
 class LineOutputHistory {
  public:
@@ -41,3 +43,5 @@ std::unique_ptr<SignalSource> parseSignalSource(const std::string& text, std::st
 // cannot be read.
 bool loadFileSources(const std::string& path, std::unique_ptr<SignalSource>& first,
                      std::unique_ptr<SignalSource>& second, std::string& error);
+
+}  // namespace osciloskop

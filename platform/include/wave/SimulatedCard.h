@@ -20,6 +20,8 @@
 #include "wave/SignalSource.h"
 #include "wave/WaveBackend.h"
 
+namespace osciloskop {
+
 class SimulatedCard : public WaveBackend, private LineOutputHistory {
  public:
   enum class ClockMode { Real, Manual };
@@ -106,3 +108,5 @@ class SimulatedCard : public WaveBackend, private LineOutputHistory {
   DeviceWatch inputWatch_{WaveDirection::In};
   DeviceWatch outputWatch_{WaveDirection::Out};
 };
+
+}  // namespace osciloskop

@@ -16,6 +16,8 @@
 #include "wave/WaveApi.h"
 #include "wave/WaveDeviceQueue.h"
 
+namespace osciloskop {
+
 class WaveBackend {
  public:
   virtual ~WaveBackend() = default;
@@ -58,7 +60,9 @@ class WaveBackend {
 
   // Where the backend tells the user, one line at a time, that a device went away, came
   // back or ran short. Nowhere until set.
-  void setStatusSink(std::function<void(const std::string&)> sink) { statusSink_ = std::move(sink); }
+  void setStatusSink(std::function<void(const std::string&)> sink) {
+    statusSink_ = std::move(sink);
+  }
 
  protected:
   void announce(const std::string& line) const {
@@ -75,3 +79,5 @@ class WaveBackend {
 // uninstalls it.
 void installWaveBackend(WaveBackend* backend);
 WaveBackend* installedWaveBackend();
+
+}  // namespace osciloskop

@@ -15,6 +15,8 @@
 
 #include "wave/WaveApi.h"
 
+namespace osciloskop {
+
 enum class WaveDirection { In, Out };
 
 // True for the formats the wave layer can move: PCM, 8 or 16 bits, 1 or 2 channels,
@@ -87,3 +89,5 @@ class WaveDeviceQueue {
   int count_ = 0;
   uint32_t offset_ = 0;  // bytes of the oldest block already moved
 };
+
+}  // namespace osciloskop
