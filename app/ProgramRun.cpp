@@ -96,7 +96,7 @@ void showAsDesktopEntry() {
 // Selects a list item as a user would: the list's selection handler runs.
 void chooseListItem(QComboBox* list, int index) {
   list->setCurrentIndex(index);
-  emit list->activated(index);
+  Q_EMIT list->activated(index);
 }
 
 // The choices the command line makes after start-up, in the order a user would make them.

@@ -12,7 +12,7 @@ ScreenWidget::ScreenWidget(QWidget* parent) : QWidget(parent) {
 void ScreenWidget::clearAndRepaint() {
   screenImage.fill(Qt::black);
   repaint();
-  emit wiped();
+  Q_EMIT wiped();
 }
 
 void ScreenWidget::paintEvent(QPaintEvent* event) {
@@ -33,7 +33,7 @@ void ScreenWidget::resizeEvent(QResizeEvent* event) {
   if (size != screenImage.size()) {
     screenImage = QImage(size, QImage::Format_RGB32);
     screenImage.fill(Qt::black);
-    emit wiped();
+    Q_EMIT wiped();
   }
   QWidget::resizeEvent(event);
 }

@@ -16,7 +16,7 @@ class ScreenWidget : public QWidget {
   // Fills the image black and repaints the client area and its controls at once.
   void clearAndRepaint();
 
- signals:
+ Q_SIGNALS:
   // The image has been filled black: cleared, or made anew at a new size.
   void wiped();
 

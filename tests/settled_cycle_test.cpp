@@ -137,7 +137,7 @@ class Session {
 // A list choice as the user makes it: the list's command runs.
 void choose(QComboBox* list, int index) {
   list->setCurrentIndex(index);
-  emit list->activated(index);
+  Q_EMIT list->activated(index);
 }
 
 void runScript(Session& session) {
