@@ -4,6 +4,9 @@
 #include <type_traits>
 
 #include "RangeSelection.h"
+#include "Rounding.h"
+
+using osciloskop::RoundHalfEven;
 
 namespace {
 

@@ -38,6 +38,3 @@ ReadoutText FrequencyAboveLimitText();
 
 // The off-screen diagnostic of both peaks, "rmaxl =<UL peak>rmaxr =<UR peak>".
 ReadoutText PeakDiagnosticText(uint16_t ulPeak, uint16_t urPeak);
-
-// Round half to even, as every "nearest" conversion of the measurement does.
-int64_t RoundHalfEven(double value);

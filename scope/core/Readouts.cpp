@@ -1,10 +1,8 @@
 #include "Readouts.h"
 
-#include <cmath>
+#include "Rounding.h"
 
-int64_t RoundHalfEven(double value) {
-  return static_cast<int64_t>(std::nearbyint(value));
-}
+using osciloskop::RoundHalfEven;
 
 ReadoutText LevelText(double millivolts) {
   ReadoutText text;
@@ -17,12 +15,10 @@ ReadoutText LevelText(double millivolts) {
     text.Append("%4lld mV", static_cast<long long>(RoundHalfEven(millivolts)));
   } else {
     // Round(v) / 1000 has three decimals and is shown with two: the third decimal is
-    // rounded half to even as well, on the exact integer, so 1235 mV shows "1.24 V" and
+    // rounded half to even as well, from the whole millivolts, so 1235 mV shows "1.24 V" and
     // 1245 mV "1.24 V".
     const int64_t whole = RoundHalfEven(millivolts);
-    int64_t hundredths = whole / 10;
-    const int64_t rest = whole % 10;
-    if (rest > 5 || (rest == 5 && hundredths % 2 == 1)) ++hundredths;
+    const int64_t hundredths = RoundHalfEven(static_cast<double>(whole) / 10);
     text.Append("%lld.%02lld V", static_cast<long long>(hundredths / 100),
                 static_cast<long long>(hundredths % 100));
   }
