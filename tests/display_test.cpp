@@ -1,5 +1,3 @@
-#include "Display.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -20,6 +18,7 @@
 #include "ScreenWidget.h"
 #include "TForm1.h"
 #include "Trace.h"
+#include "Trigger.h"
 
 namespace {
 

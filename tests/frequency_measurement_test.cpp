@@ -7,6 +7,7 @@
 #include "FrequencyMeasurement.h"
 #include "LevelMeasurement.h"
 #include "RangeSelection.h"
+#include "Trigger.h"
 #include "measurement_fixtures.h"
 
 namespace {

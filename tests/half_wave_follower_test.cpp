@@ -9,7 +9,7 @@
 #include "ChannelFields.h"
 #include "FrequencyMeasurement.h"
 #include "LevelMeasurement.h"
-#include "Trace.h"
+#include "Trigger.h"
 #include "measurement_fixtures.h"
 
 // The follower computes its entries only as the searches read them. These tests run the

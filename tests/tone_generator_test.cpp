@@ -161,7 +161,7 @@ TEST(FrequencySlider, PositionGivesFrequencyReadoutStepsAndWarning) {
     EXPECT_EQ(setting->text, c.text) << c.position;
     EXPECT_EQ(setting->largeChange, c.largeChange) << c.position;
     EXPECT_EQ(setting->smallChange, c.largeChange == 1000 ? 100 : 1) << c.position;
-    EXPECT_EQ(ExceedsDisplayLimit(setting->frequency), c.warning) << c.position;
+    EXPECT_EQ(osciloskop::ExceedsDisplayLimit(setting->frequency), c.warning) << c.position;
   }
   EXPECT_FALSE(FrequencyForSliderPosition(20001));
 }

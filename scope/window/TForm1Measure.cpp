@@ -14,6 +14,7 @@
 #include "Readouts.h"
 #include "TForm1.h"
 #include "TimeBase.h"
+#include "Trigger.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "GeneratorSlider.h"
 
+#include "Rounding.h"
+
 namespace {
 
-// numerator / denominator (both positive) to the nearest integer, an exact half to the even
-// neighbour. Integer arithmetic keeps the halves exact.
+// numerator / denominator to the nearest integer, an exact half to the even neighbour
+// (exact through the double quotient for the slider's positions).
 int32_t DivideRoundingHalfToEven(int32_t numerator, int32_t denominator) {
-  int32_t quotient = numerator / denominator;
-  const int32_t twice = 2 * (numerator % denominator);
-  if (twice > denominator || (twice == denominator && quotient % 2 != 0)) ++quotient;
-  return quotient;
+  return static_cast<int32_t>(
+      osciloskop::RoundHalfEven(static_cast<double>(numerator) / denominator));
 }
 
 }  // namespace

@@ -9,11 +9,7 @@
 #include <optional>
 #include <string>
 
-// Above this frequency the trace cannot show the tone properly and the window warns.
-inline constexpr int32_t kDisplayLimitHz = 2500;
-inline bool ExceedsDisplayLimit(int32_t frequency) {
-  return frequency > kDisplayLimitHz;
-}
+#include "DisplayLimit.h"  // the window warns of a tone above the display limit
 
 // The sliders' ranges as the window starts: frequency 100..1000 (the band list's second
 // band, in hertz), amplitude 0..32767 (counts of the 16-bit output).

@@ -2,10 +2,11 @@
 
 #include <QComboBox>
 
-#include "Display.h"
+#include "Graticule.h"
 #include "ListItems.h"
 #include "ScreenWidget.h"
 #include "TForm1.h"
+#include "Trace.h"
 
 void TForm1::DrawGrid() {
   DrawGraticule(canvas(), ClientHeight());

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "Rounding.h"
+
 namespace {
 
 int16_t ToneSample(int64_t sampleIndex, int32_t frameRate, int32_t frequency, int32_t amplitude) {
@@ -10,7 +12,8 @@ int16_t ToneSample(int64_t sampleIndex, int32_t frameRate, int32_t frequency, in
   const long double t = static_cast<long double>(sampleIndex) / frameRate;
   const long double x = t * 3.14159L * 2 * frequency;
   // |value| <= amplitude <= 32767, so the narrowing keeps it.
-  return static_cast<int16_t>(static_cast<int32_t>(std::nearbyint(std::sin(x) * amplitude)));
+  return static_cast<int16_t>(
+      static_cast<int32_t>(osciloskop::RoundHalfEven(std::sin(x) * amplitude)));
 }
 
 }  // namespace

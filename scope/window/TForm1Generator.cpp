@@ -78,7 +78,7 @@ void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
     ScrollBar5->SetLargeChange(setting->largeChange);
     ScrollBar5->SetSmallChange(setting->smallChange);
   }
-  Panel14->setVisible(ExceedsDisplayLimit(generatorFrequency));
+  Panel14->setVisible(osciloskop::ExceedsDisplayLimit(generatorFrequency));
   LaunchWithRetry(AudioIn1);
   FrameInputsChanged();
 }

@@ -66,3 +66,13 @@ class Canvas {
   int penY = 0;
   std::unordered_map<std::string, TextMask, TextHash, std::equal_to<>> textMasks;
 };
+
+namespace osciloskop {
+
+// A line from (x0, y0) to (x1, y1), the end point not painted: MoveTo, then LineTo.
+inline void DrawLine(Canvas& canvas, int x0, int y0, int x1, int y1) {
+  canvas.MoveTo(x0, y0);
+  canvas.LineTo(x1, y1);
+}
+
+}  // namespace osciloskop
