@@ -31,6 +31,8 @@
 #include "TerminationSignals.h"
 #include "WaveBackend.h"
 
+namespace osciloskop {
+
 namespace {
 
 // Device time a --virtual-time run moves on between two passes of the event loop.
@@ -277,3 +279,5 @@ int runProgram(int argc, char** argv) {
   }
   return exitCode;
 }
+
+}  // namespace osciloskop

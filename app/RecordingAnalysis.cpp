@@ -10,6 +10,8 @@
 #include "SoundFileReader.h"
 #include "TForm1.h"
 
+namespace osciloskop {
+
 namespace {
 
 constexpr int kBlockFrames = 11025;  // one capture block: 0.25 s of stereo frames
@@ -73,3 +75,5 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
   }
   return 0;
 }
+
+}  // namespace osciloskop

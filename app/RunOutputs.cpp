@@ -7,6 +7,8 @@
 #include "TForm1.h"
 #include "WaveBackend.h"
 
+namespace osciloskop {
+
 RunOutputs::RunOutputs(const ProgramOptions& options)
     : report_(options.report),
       printer_(options.csv ? ReportFormat::Csv : ReportFormat::Json),
@@ -65,3 +67,5 @@ QString RunOutputs::finish() {
   std::printf("%s\n", qPrintable(line));
   return {};
 }
+
+}  // namespace osciloskop

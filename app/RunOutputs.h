@@ -18,6 +18,8 @@
 class TForm1;
 class WaveBackend;
 
+namespace osciloskop {
+
 class RunOutputs {
  public:
   // Starts the recording when the options ask for one; null, with *error set to one line
@@ -43,3 +45,5 @@ class RunOutputs {
   std::optional<Calibration> calibration_;
   bool reportPending_ = false;  // a block has been handed off since the last report line
 };
+
+}  // namespace osciloskop

@@ -5,6 +5,8 @@
 #include "PortAudioCard.h"
 #include "SimulatedCard.h"
 
+namespace osciloskop {
+
 namespace {
 
 // Channel 0 is UR (the card's left input), channel 1 is UL.
@@ -115,3 +117,5 @@ std::unique_ptr<SoundCard> SoundCard::open(const ProgramOptions& options, QStrin
   }
   return std::unique_ptr<SoundCard>(new SoundCard(std::move(card), nullptr, {}));
 }
+
+}  // namespace osciloskop

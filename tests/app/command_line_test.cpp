@@ -13,6 +13,8 @@
 
 #include "CommandLine.h"
 
+using namespace osciloskop;
+
 namespace {
 
 ParsedCommandLine parse(QStringList arguments) {

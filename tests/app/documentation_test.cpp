@@ -10,6 +10,8 @@
 
 #include "CommandLine.h"
 
+using namespace osciloskop;
+
 namespace {
 
 using OptionNames = std::set<std::string>;

@@ -8,6 +8,8 @@
 
 #include "ReadoutReport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 struct LineCase {
