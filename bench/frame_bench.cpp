@@ -29,6 +29,8 @@
 #include "Trace.h"
 #include "Trigger.h"
 
+using namespace osciloskop;
+
 namespace {
 
 struct Blocks {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace osciloskop {
+
 ChannelFields UlFields(ScopeState& s) {
   return {.channel = Channel::UL,
           .frameOffset = 1,
@@ -55,3 +57,5 @@ ChannelFields UrFields(ScopeState& s) {
 int32_t ChannelCount(const ScopeState& state) {
   return std::clamp(state.sampleCount, 0, kChannelLength - 1);
 }
+
+}  // namespace osciloskop

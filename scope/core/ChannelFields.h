@@ -9,6 +9,8 @@
 
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 enum class Channel { UL, UR };
 
 using SampleArray = std::array<int32_t, kChannelLength>;
@@ -52,3 +54,5 @@ ChannelFields UrFields(ScopeState& state);
 // Number of entries that the per-channel loops process: sampleCount, kept inside the
 // channel arrays (the sum of squares also reads the entry at the count itself).
 int32_t ChannelCount(const ScopeState& state);
+
+}  // namespace osciloskop

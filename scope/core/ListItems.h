@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace osciloskop {
+
 // Time base (ComboBox1).
 inline constexpr std::array<const char*, 9> kTimeBaseItems = {
     "automatická",  "   100 msec",  "    50 msec",  "    20 msec", "    10 msec",
@@ -42,3 +44,5 @@ inline std::string TrimmedItem(std::string_view item) {
   if (first == std::string_view::npos) return {};
   return std::string(item.substr(first, item.find_last_not_of(' ') - first + 1));
 }
+
+}  // namespace osciloskop

@@ -2,7 +2,7 @@
 
 #include "Rounding.h"
 
-using osciloskop::RoundHalfEven;
+namespace osciloskop {
 
 ReadoutText LevelText(double millivolts) {
   ReadoutText text;
@@ -48,3 +48,5 @@ ReadoutText PeakDiagnosticText(uint16_t ulPeak, uint16_t urPeak) {
   text.Append("rmaxl =%urmaxr =%u", unsigned{ulPeak}, unsigned{urPeak});
   return text;
 }
+
+}  // namespace osciloskop

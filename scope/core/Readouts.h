@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string_view>
 
+namespace osciloskop {
+
 class ReadoutText {
  public:
   static constexpr int kCapacity = 32;
@@ -38,3 +40,5 @@ ReadoutText FrequencyAboveLimitText();
 
 // The off-screen diagnostic of both peaks, "rmaxl =<UL peak>rmaxr =<UR peak>".
 ReadoutText PeakDiagnosticText(uint16_t ulPeak, uint16_t urPeak);
+
+}  // namespace osciloskop

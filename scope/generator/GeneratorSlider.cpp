@@ -2,13 +2,14 @@
 
 #include "Rounding.h"
 
+namespace osciloskop {
+
 namespace {
 
 // numerator / denominator to the nearest integer, an exact half to the even neighbour
 // (exact through the double quotient for the slider's positions).
 int32_t DivideRoundingHalfToEven(int32_t numerator, int32_t denominator) {
-  return static_cast<int32_t>(
-      osciloskop::RoundHalfEven(static_cast<double>(numerator) / denominator));
+  return static_cast<int32_t>(RoundHalfEven(static_cast<double>(numerator) / denominator));
 }
 
 }  // namespace
@@ -30,3 +31,5 @@ std::optional<GeneratorFrequencySetting> FrequencyForSliderPosition(int32_t posi
   std::string text = " " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " kHz";
   return GeneratorFrequencySetting{frequency, std::move(text), 1000, 100};
 }
+
+}  // namespace osciloskop

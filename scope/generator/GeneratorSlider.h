@@ -11,6 +11,8 @@
 
 #include "DisplayLimit.h"  // the window warns of a tone above the display limit
 
+namespace osciloskop {
+
 // The sliders' ranges as the window starts: frequency 100..1000 (the band list's second
 // band, in hertz), amplitude 0..32767 (counts of the 16-bit output).
 inline constexpr int32_t kStartFrequencyMin = 100;
@@ -50,3 +52,5 @@ inline constexpr std::array<std::array<SliderStep, 3>, kFrequencyBandCount> kFre
     {{{SliderStep::Max, 20000}, {SliderStep::Min, 1000}, {SliderStep::Position, 4000}}},
     {{{SliderStep::Min, 10}, {SliderStep::Max, 20000}, {SliderStep::Position, 100}}},
 }};
+
+}  // namespace osciloskop

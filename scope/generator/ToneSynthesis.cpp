@@ -4,6 +4,8 @@
 
 #include "Rounding.h"
 
+namespace osciloskop {
+
 namespace {
 
 int16_t ToneSample(int64_t sampleIndex, int32_t frameRate, int32_t frequency, int32_t amplitude) {
@@ -12,8 +14,7 @@ int16_t ToneSample(int64_t sampleIndex, int32_t frameRate, int32_t frequency, in
   const long double t = static_cast<long double>(sampleIndex) / frameRate;
   const long double x = t * 3.14159L * 2 * frequency;
   // |value| <= amplitude <= 32767, so the narrowing keeps it.
-  return static_cast<int16_t>(
-      static_cast<int32_t>(osciloskop::RoundHalfEven(std::sin(x) * amplitude)));
+  return static_cast<int16_t>(static_cast<int32_t>(RoundHalfEven(std::sin(x) * amplitude)));
 }
 
 }  // namespace
@@ -36,3 +37,5 @@ void FillToneBlock(unsigned char* block, int32_t sizeBytes, int32_t blocksFilled
   const int64_t firstSample = int64_t{sampleCount} * blocksFilled;
   SynthesizeToneBlock(block, sampleCount, firstSample, frameRate, frequency, amplitude);
 }
+
+}  // namespace osciloskop

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace osciloskop {
+
 // Writes `sampleCount` signed 16-bit little-endian samples to `block`: sample k is
 // sin(t * 3.14159 * 2 * frequency) * amplitude with t = (firstSample + k) / frameRate, in
 // extended precision, rounded to the nearest integer with halves to even. The index is kept
@@ -17,3 +19,5 @@ void SynthesizeToneBlock(unsigned char* block, int32_t sampleCount, int64_t firs
 // `blocksFilled` blocks of the same size since the stream opened.
 void FillToneBlock(unsigned char* block, int32_t sizeBytes, int32_t blocksFilled, int32_t frameRate,
                    int32_t frequency, int32_t amplitude);
+
+}  // namespace osciloskop

@@ -4,8 +4,7 @@
 #include "RangeSelection.h"
 #include "Rounding.h"
 
-using osciloskop::ExceedsDisplayLimit;
-using osciloskop::RoundHalfEven;
+namespace osciloskop {
 
 namespace {
 
@@ -115,3 +114,5 @@ FrequencyReadout MeasureChannelFrequency(ScopeState& state, const ChannelFields&
       followsGenerator ? RoundHalfEven(ch.frequency) : RoundHalfEven(ch.frequency / 10) * 10;
   return {FrequencyText(shown), true};
 }
+
+}  // namespace osciloskop

@@ -10,6 +10,8 @@
 #include "Readouts.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 // The edge searches stop when their index reaches this value (when they begin below it).
 inline constexpr int kHalfWaveSearchLimit = 20000;
 
@@ -37,3 +39,5 @@ struct FrequencyReadout {
 // readouts follow the generator) and returns the readout.
 FrequencyReadout MeasureChannelFrequency(ScopeState& state, const ChannelFields& channel,
                                          int32_t generatorFrequency);
+
+}  // namespace osciloskop

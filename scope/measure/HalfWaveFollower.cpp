@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <type_traits>
 
+namespace osciloskop {
+
 namespace {
 
 // Computes the entries the previous run owes that a run from `start` up to `count` leaves
@@ -89,3 +91,5 @@ void SmoothBacklogUpTo(FollowerArrays arrays, int index) {
   }
   backlog.first = std::max(backlog.first, last + 1);
 }
+
+}  // namespace osciloskop

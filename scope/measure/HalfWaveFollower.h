@@ -10,6 +10,8 @@
 #include "ChannelFields.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 // Positive half-waves are the values >= 0 (the start search looks for a value > 0),
 // negative ones the values < 0.
 enum class HalfWaveSign { Positive, Negative };
@@ -51,3 +53,5 @@ inline void SmoothUpTo(FollowerArrays arrays, int index) {
   const FollowerBacklog& backlog = arrays.backlog;
   if (index >= backlog.first && backlog.first <= backlog.last) SmoothBacklogUpTo(arrays, index);
 }
+
+}  // namespace osciloskop

@@ -6,6 +6,8 @@
 
 #include "FrequencyMeasurement.h"
 
+namespace osciloskop {
+
 namespace {
 
 // The split of the channel's values out of captureBuffer, its peak and its running sums of
@@ -67,3 +69,5 @@ void MeasureChannelLevel(ScopeState& state, const ChannelFields& ch) {
 
   ch.rms = count > 0 ? std::sqrt(ch.sumSquares[count + 1] / count) * state.millivoltsPerCount : 0;
 }
+
+}  // namespace osciloskop

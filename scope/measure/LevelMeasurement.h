@@ -8,6 +8,8 @@
 #include "ChannelFields.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 // Splits the channel out of captureBuffer into its sample array and writes its peak, its
 // running sums of squares and its RMS level in millivolts. Resets the first two probe
 // entries (and, for UR, traceOffset to 1) as every level measurement does. The split, peak
@@ -20,3 +22,5 @@ inline constexpr uint16_t kOverloadPeak = 30500;
 inline bool OverloadWarningShown(uint16_t urPeak) {
   return urPeak >= kOverloadPeak;
 }
+
+}  // namespace osciloskop

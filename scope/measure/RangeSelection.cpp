@@ -2,6 +2,8 @@
 
 #include "ListItems.h"
 
+namespace osciloskop {
+
 namespace {
 
 struct AutomaticBand {
@@ -58,3 +60,5 @@ std::optional<std::string> AppliedRangeName(const ScopeState& state, Channel cha
   }
   return std::nullopt;
 }
+
+}  // namespace osciloskop

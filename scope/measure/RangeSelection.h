@@ -11,6 +11,8 @@
 #include "ChannelFields.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 struct RangeRow {
   int latchEntry;        // entry in ulRangeApplied / urRangeApplied
   double divisionValue;  // value of one division, in the captions' unit
@@ -57,3 +59,5 @@ std::optional<RangeCaptions> SelectRange(const ChannelFields& channel, int listI
 // The name of the channel's range in force (its list item, trimmed), none before the
 // first range is applied.
 std::optional<std::string> AppliedRangeName(const ScopeState& state, Channel channel);
+
+}  // namespace osciloskop

@@ -2,6 +2,8 @@
 
 #include "ListItems.h"
 
+namespace osciloskop {
+
 std::optional<int> ChooseTimeBaseItem(int32_t autoTimeBase, double urFrequency, int listIndex) {
   if (autoTimeBase == 1) {
     int item = 1;
@@ -32,3 +34,5 @@ std::optional<std::string> AppliedTimeBaseName(const ScopeState& state) {
   }
   return std::nullopt;
 }
+
+}  // namespace osciloskop

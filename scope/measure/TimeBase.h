@@ -11,6 +11,8 @@
 
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 struct TimeBaseRow {
   double upperFrequency;  // the automatic band takes frequencies up to this, in Hz
   int32_t traceStride;
@@ -39,3 +41,5 @@ bool SelectTimeBase(ScopeState& state, int listIndex);
 // The name of the time base in force (its list item, trimmed), none before the first one
 // is applied.
 std::optional<std::string> AppliedTimeBaseName(const ScopeState& state);
+
+}  // namespace osciloskop

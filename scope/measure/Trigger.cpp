@@ -3,6 +3,8 @@
 #include "ChannelFields.h"
 #include "HalfWaveFollower.h"
 
+namespace osciloskop {
+
 bool FindFirstNegativeStartUR(ScopeState& state) {
   return FindFirstOfSign(FollowerArraysOf(UrFields(state)), ChannelCount(state),
                          HalfWaveSign::Negative, state.urStart);
@@ -21,3 +23,5 @@ void FindTraceOffset(ScopeState& state) {
     }
   }
 }
+
+}  // namespace osciloskop

@@ -5,6 +5,8 @@
 
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 constexpr int kTriggerSearchLimit = 19999;  // last index the crossing search examines
 constexpr int kNoTriggerOffset = 19998;     // offset used when no crossing is found
 
@@ -17,3 +19,5 @@ bool FindFirstNegativeStartUR(ScopeState& state);
 // kTriggerSearchLimit) where the follower leaves zero; kNoTriggerOffset when there is none
 // or when urStart already lies beyond the search limit.
 void FindTraceOffset(ScopeState& state);
+
+}  // namespace osciloskop

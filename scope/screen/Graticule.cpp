@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using osciloskop::DrawLine;
+namespace osciloskop {
 
 std::string_view FormatScaleNumber(double value, int fieldWidth, double divisionValue,
                                    ScaleText& buffer) {
@@ -75,3 +75,5 @@ void DrawScaleLabels(Canvas& canvas, const ScopeState& state, int clientHeight) 
   }
   canvas.SetPenColor(kPenColorAfterScale);
 }
+
+}  // namespace osciloskop

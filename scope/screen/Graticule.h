@@ -11,6 +11,8 @@
 #include "Canvas.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 constexpr int kScreenCentreX = 400;  // the client width never enters the geometry
 constexpr int kDivision = 20;        // pixels per division on both axes
 constexpr int kGridDivisions = 10;   // divisions on each side of each axis
@@ -72,3 +74,5 @@ void DrawGraticule(Canvas& canvas, int clientHeight);
 // white UR numbers along the vertical one, from the division values in force. Leaves the
 // pen white and one pixel wide and the font white.
 void DrawScaleLabels(Canvas& canvas, const ScopeState& state, int clientHeight);
+
+}  // namespace osciloskop

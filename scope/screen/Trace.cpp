@@ -4,7 +4,7 @@
 
 #include "Trigger.h"
 
-using osciloskop::DrawLine;
+namespace osciloskop {
 
 namespace {
 
@@ -59,3 +59,5 @@ void DrawTrace(Canvas& canvas, ScopeState& state, int clientHeight) {
   DrawTraceSegments(canvas, state, clientHeight);
   StorePreviousTrace(state);
 }
+
+}  // namespace osciloskop

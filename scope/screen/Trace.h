@@ -13,6 +13,8 @@
 #include "Rounding.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 constexpr int kTracePoints = 1000;  // points joined per figure (999 segments)
 
 inline constexpr QRgb kTraceColor = qRgb(0, 255, 255);
@@ -27,7 +29,7 @@ void StorePreviousTrace(ScopeState& state);
 // the ranges set.
 inline int ToPixel(double coordinate) {
   constexpr double kFar = 1.0e9;  // far outside any image, well inside int
-  return static_cast<int>(osciloskop::RoundHalfEven(std::clamp(coordinate, -kFar, kFar)));
+  return static_cast<int>(RoundHalfEven(std::clamp(coordinate, -kFar, kFar)));
 }
 
 struct ScreenPoint {
@@ -60,3 +62,5 @@ class TraceMapping {
 // in black and the new one in aqua, traceStride channel entries apart; last the values
 // drawn are kept for the next frame's erasing. Leaves the pen aqua, one pixel wide.
 void DrawTrace(Canvas& canvas, ScopeState& state, int clientHeight);
+
+}  // namespace osciloskop

@@ -1,5 +1,7 @@
 #include "ApplicationIdle.h"
 
+namespace osciloskop {
+
 ApplicationIdle::ApplicationIdle(QObject* parent) : QObject(parent) {
   // A zero-interval timer fires once per pass of the event loop, after the pending events
   // have been dispatched: that is the moment the queue is empty.
@@ -29,3 +31,5 @@ void ApplicationIdle::runOnce() {
   // A wake during the call (the handler changed its own work) runs it once more.
   if (done && !woken) timer.stop();
 }
+
+}  // namespace osciloskop

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <functional>
 
+namespace osciloskop {
+
 class ApplicationIdle : public QObject {
   Q_OBJECT
 
@@ -30,3 +32,5 @@ class ApplicationIdle : public QObject {
   QTimer timer;
   bool woken = false;  // wake() since the handler's latest call began
 };
+
+}  // namespace osciloskop

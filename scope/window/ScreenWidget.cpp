@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+namespace osciloskop {
+
 ScreenWidget::ScreenWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   screenImage = QImage(1, 1, QImage::Format_RGB32);
@@ -37,3 +39,5 @@ void ScreenWidget::resizeEvent(QResizeEvent* event) {
   }
   QWidget::resizeEvent(event);
 }
+
+}  // namespace osciloskop

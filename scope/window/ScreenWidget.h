@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace osciloskop {
+
 class ScreenWidget : public QWidget {
   Q_OBJECT
 
@@ -27,3 +29,5 @@ class ScreenWidget : public QWidget {
  private:
   QImage screenImage;
 };
+
+}  // namespace osciloskop

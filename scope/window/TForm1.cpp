@@ -19,6 +19,8 @@
 #include "ScreenWidget.h"
 #include "StreamLaunch.h"
 
+using namespace osciloskop;
+
 TForm1* Form1 = nullptr;
 
 namespace {

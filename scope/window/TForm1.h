@@ -26,12 +26,14 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class ApplicationIdle;
-class ScreenWidget;
 class TAudioIn;
 class TAudioMixer;
 class TAudioOut;
 class TScrollBar;
+namespace osciloskop {
+class ApplicationIdle;
+class ScreenWidget;
+}  // namespace osciloskop
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -48,7 +50,7 @@ class TForm1 : public QMainWindow {
   ScopeState& State() { return state; }
   const ScopeState& State() const { return state; }
   Canvas& canvas() { return *Canvas_; }
-  ScreenWidget* Screen() const { return screen; }
+  osciloskop::ScreenWidget* Screen() const { return screen; }
   int ClientHeight() const;
   int ClientWidth() const;
   // Sets the window's outer size and the client height the way the form's properties do.
@@ -198,12 +200,12 @@ class TForm1 : public QMainWindow {
 
   std::unique_ptr<ScopeState> stateStorage = std::make_unique<ScopeState>();
   ScopeState& state = *stateStorage;
-  ScreenWidget* screen = nullptr;
+  osciloskop::ScreenWidget* screen = nullptr;
   std::unique_ptr<Canvas> Canvas_;
   int64_t blocksHandedOff = 0;
 
   const CycleMode cycleMode;
-  ApplicationIdle* idle = nullptr;
+  osciloskop::ApplicationIdle* idle = nullptr;
   int settledFrames = 0;  // cycle frames run since the latest change
   QTimer launchRetry;
   // The stream's latest launch by the cycle failed: its close notifications are those of

@@ -14,6 +14,8 @@
 #include "ListItems.h"
 #include "TForm1.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // A radio button runs its command when the user's click checks it. A click on the button

@@ -8,6 +8,8 @@
 #include "TForm1.h"
 #include "Trace.h"
 
+using namespace osciloskop;
+
 void TForm1::DrawGrid() {
   DrawGraticule(canvas(), ClientHeight());
   screen->update();

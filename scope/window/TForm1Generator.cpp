@@ -13,6 +13,8 @@
 #include "TScrollBar.h"
 #include "ToneSynthesis.h"
 
+using namespace osciloskop;
+
 void TForm1::ConnectGenerator() {
   ScrollBar4->OnChange = [this](QObject* sender) { ScrollBar4Change(sender); };
   ScrollBar5->OnChange = [this](QObject* sender) { ScrollBar5Change(sender); };
@@ -78,7 +80,7 @@ void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
     ScrollBar5->SetLargeChange(setting->largeChange);
     ScrollBar5->SetSmallChange(setting->smallChange);
   }
-  Panel14->setVisible(osciloskop::ExceedsDisplayLimit(generatorFrequency));
+  Panel14->setVisible(ExceedsDisplayLimit(generatorFrequency));
   LaunchWithRetry(AudioIn1);
   FrameInputsChanged();
 }

@@ -17,6 +17,8 @@
 #include "TForm1.h"
 #include "TScrollBar.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // The standard colours the controls are named by.

@@ -16,6 +16,8 @@
 #include "TimeBase.h"
 #include "Trigger.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // The readouts are written on every pass of the cycle; an unchanged text is left alone, so

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace osciloskop;
+
 namespace {
 
 struct LevelTextCase {

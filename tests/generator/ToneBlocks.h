@@ -8,6 +8,8 @@
 
 #include "ToneSynthesis.h"
 
+namespace osciloskop {
+
 inline constexpr int32_t kRate = 44100;
 inline constexpr int32_t kBlockSamples = 11000;
 
@@ -20,3 +22,5 @@ inline std::vector<int16_t> Synthesize(int64_t firstSample, int32_t count, int32
     samples[k] = static_cast<int16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
   return samples;
 }
+
+}  // namespace osciloskop

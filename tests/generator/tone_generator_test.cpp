@@ -13,6 +13,8 @@
 #include "ToneBlocks.h"
 #include "ToneSynthesis.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // The tone worked out independently in double precision: close enough to the extended
@@ -136,7 +138,7 @@ TEST(FrequencySlider, PositionGivesFrequencyReadoutStepsAndWarning) {
     EXPECT_EQ(setting->text, c.text) << c.position;
     EXPECT_EQ(setting->largeChange, c.largeChange) << c.position;
     EXPECT_EQ(setting->smallChange, c.largeChange == 1000 ? 100 : 1) << c.position;
-    EXPECT_EQ(osciloskop::ExceedsDisplayLimit(setting->frequency), c.warning) << c.position;
+    EXPECT_EQ(ExceedsDisplayLimit(setting->frequency), c.warning) << c.position;
   }
   EXPECT_FALSE(FrequencyForSliderPosition(20001));
 }

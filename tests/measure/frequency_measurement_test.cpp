@@ -10,6 +10,8 @@
 #include "Trigger.h"
 #include "measurement_fixtures.h"
 
+using namespace osciloskop;
+
 namespace {
 
 using Signal = std::function<int32_t(int)>;

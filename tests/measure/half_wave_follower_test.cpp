@@ -12,6 +12,8 @@
 #include "Trigger.h"
 #include "measurement_fixtures.h"
 
+using namespace osciloskop;
+
 // The follower computes its entries only as the searches read them. These tests run the
 // measurement frames of a block sequence twice, once as the program does and once with every
 // follower run computed in full right after each step, and require the same results: the

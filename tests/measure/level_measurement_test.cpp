@@ -12,6 +12,8 @@
 #include "Readouts.h"
 #include "measurement_fixtures.h"
 
+using namespace osciloskop;
+
 namespace {
 
 struct LevelCase {

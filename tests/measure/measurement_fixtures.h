@@ -11,6 +11,8 @@
 #include "FrequencyMeasurement.h"
 #include "ScopeState.h"
 
+namespace osciloskop {
+
 constexpr int kBlockValues = 22050;  // values of a standard capture block
 constexpr int kBlockFrames = kBlockValues / 2;
 
@@ -67,3 +69,5 @@ inline auto Square(int32_t amplitude, int halfLength) {
 inline void SettleBacklog(FollowerArrays arrays) {
   SmoothUpTo(arrays, arrays.backlog.last);
 }
+
+}  // namespace osciloskop

@@ -11,6 +11,8 @@
 #include "TimeBase.h"
 #include "measurement_fixtures.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

@@ -17,6 +17,8 @@
 #include "Trace.h"
 #include "Trigger.h"
 
+using namespace osciloskop;
+
 namespace {
 
 using namespace screen_pixels;

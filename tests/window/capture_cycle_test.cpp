@@ -16,6 +16,8 @@
 #include "ToneSynthesis.h"
 #include "WaveTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 class CaptureCycle : public SimulatedCardTest {

@@ -16,6 +16,8 @@
 #include "ScreenWidget.h"
 #include "TForm1.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // A mark drawn on the screen where neither grid, scale nor a quiet trace ever draws, to see

@@ -12,6 +12,8 @@
 #include "ScreenWidget.h"
 #include "TForm1.h"
 
+using namespace osciloskop;
+
 namespace {
 
 using namespace screen_pixels;

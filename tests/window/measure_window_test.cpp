@@ -14,6 +14,8 @@
 #include "TForm1.h"
 #include "measurement_fixtures.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // Marks a pixel of the screen, runs `step` and tells whether the step cleared the window.

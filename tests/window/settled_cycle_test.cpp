@@ -28,6 +28,8 @@
 #include "TScrollBar.h"
 #include "WaveTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr std::chrono::microseconds kStep{10000};  // device time between two looks at the window

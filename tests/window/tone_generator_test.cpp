@@ -25,6 +25,8 @@
 #include "ToneBlocks.h"
 #include "WaveTestSupport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // A stream that refuses a given number of launches, and records the field it was given.

@@ -24,6 +24,8 @@
 #include "ScreenWidget.h"
 #include "TForm1.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // The standard colours of those names.

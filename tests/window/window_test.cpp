@@ -17,6 +17,8 @@
 #include "ScreenWidget.h"
 #include "TForm1.h"
 
+using namespace osciloskop;
+
 TEST(MainWindow, CaptionAndClientArea) {
   TForm1 window;
   window.show();
