@@ -18,9 +18,11 @@
 // 1 / (2 |d|) by which a quotient that is not a half misses one.
 //
 // Inline, with no library call, and usable in constant expressions: the trace rounds two
-// coordinates for every point of every frame. Below 2^(p-1), p the bits of the type's
-// mantissa, the sum of the magnitude and 2^(p-1) keeps no fraction, so the addition itself
-// rounds to the nearest integer, halves to even; from 2^(p-1) on every value is an integer.
+// coordinates for every point of every frame. Let P = 2^(p-1), p the bits of the type's
+// mantissa. Within +-P/2 the sum of the value and 1.5 P (an even integer) lies between P and
+// 2 P, where the type keeps no fraction, so the addition itself rounds to the nearest
+// integer, halves to even, and the subtraction is exact. Up to P the same holds for the
+// magnitude plus P; from P on every value is an integer.
 namespace osciloskop {
 
 template <std::floating_point T>
@@ -30,6 +32,11 @@ constexpr int64_t RoundHalfEven(T value) {
     for (int bit = 1; bit < std::numeric_limits<T>::digits; ++bit) power *= 2;
     return power;
   }();
+  constexpr T kHalfway = kFirstWithoutFraction / 2;
+  constexpr T kBias = kFirstWithoutFraction + kHalfway;
+  if (value > -kHalfway && value < kHalfway) {
+    return static_cast<int64_t>((value + kBias) - kBias);
+  }
   const T magnitude = value < 0 ? -value : value;
   if (!(magnitude < kFirstWithoutFraction)) return static_cast<int64_t>(value);
   const T rounded = (magnitude + kFirstWithoutFraction) - kFirstWithoutFraction;
