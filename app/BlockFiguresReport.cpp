@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace osciloskop {
+
 namespace {
 
 // The figures are rounded to the digits they carry, so that a line does not print the
@@ -64,3 +66,5 @@ void BlockFiguresReport::appendFields(ReportFields& fields) const {
       {QStringLiteral("measured.phaseDeg"), roundedOrNull(latest_.phaseDeg, kDegreeDecimals)});
   fields.push_back({QStringLiteral("measured.ratio"), significantOrNull(latest_.ratio)});
 }
+
+}  // namespace osciloskop

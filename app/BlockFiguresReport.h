@@ -12,6 +12,8 @@
 #include "BlockFigures.h"
 #include "ReadoutReport.h"
 
+namespace osciloskop {
+
 // Frames per second of every block the capture hands off.
 inline constexpr double kCaptureRate = 44100;
 
@@ -35,3 +37,5 @@ class BlockFiguresReport {
   BlockFigureMeter meter_;
   BlockFigures latest_;
 };
+
+}  // namespace osciloskop

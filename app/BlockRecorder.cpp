@@ -4,6 +4,8 @@
 
 #include "OutputFiles.h"
 
+namespace osciloskop {
+
 namespace {
 
 constexpr int kRate = 44100;
@@ -53,3 +55,5 @@ bool BlockRecorder::write(std::span<const int16_t> interleaved) {
   error_ = problem(path_, QStringLiteral("cannot write: %1").arg(sf_strerror(sound_)));
   return false;
 }
+
+}  // namespace osciloskop

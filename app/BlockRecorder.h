@@ -14,6 +14,8 @@
 
 typedef struct sf_private_tag SNDFILE;  // libsndfile's handle, as <sndfile.h> declares it
 
+namespace osciloskop {
+
 class BlockRecorder {
  public:
   // Starts the recording at `path`: a new file that replaces what was there (a symbolic
@@ -37,3 +39,5 @@ class BlockRecorder {
   SNDFILE* sound_;
   QString error_;
 };
+
+}  // namespace osciloskop

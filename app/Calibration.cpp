@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace osciloskop {
+
 namespace {
 
 // The blocks of the first recording run, which are not used.
@@ -62,3 +64,5 @@ QString Calibration::result() {
       .arg(used_)
       .arg(nameOf(channel_));
 }
+
+}  // namespace osciloskop

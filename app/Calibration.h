@@ -13,6 +13,8 @@
 #include "BlockFigures.h"
 #include "ChannelFields.h"
 
+namespace osciloskop {
+
 class Calibration {
  public:
   Calibration(Channel channel, double voltsRms) : channel_(channel), voltsRms_(voltsRms) {}
@@ -38,3 +40,5 @@ class Calibration {
   double squaredDeviations_ = 0;
   QString problem_;
 };
+
+}  // namespace osciloskop

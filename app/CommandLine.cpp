@@ -7,6 +7,8 @@
 #include "GeneratorSlider.h"
 #include "ListItems.h"
 
+namespace osciloskop {
+
 namespace {
 
 const char* kUsage = "Usage: osciloskop [options]";
@@ -343,3 +345,5 @@ bool noDisplayAvailable() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0');
 }
+
+}  // namespace osciloskop

@@ -9,6 +9,8 @@
 
 #include "ChannelFields.h"
 
+namespace osciloskop {
+
 enum class CardChoice { Auto, Simulated, PortAudio };
 
 // --calibrate: the channel that carries the sine, and its RMS voltage.
@@ -67,3 +69,5 @@ QString usageError(const QString& message);
 
 // True when there is no display to open a window on.
 bool noDisplayAvailable();
+
+}  // namespace osciloskop

@@ -4,6 +4,8 @@
 
 #include "TForm1.h"
 
+namespace osciloskop {
+
 void passHandedOffBlocks(TForm1& form, std::vector<BlockConsumer> consumers) {
   // The window keeps the values it copied in its capture buffer, widened to 32 bits; they
   // go back to 16 bits, as the card gave them, in a buffer taken once.
@@ -16,3 +18,5 @@ void passHandedOffBlocks(TForm1& form, std::vector<BlockConsumer> consumers) {
     for (const BlockConsumer& consume : consumers) consume(values);
   };
 }
+
+}  // namespace osciloskop

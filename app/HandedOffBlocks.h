@@ -10,6 +10,8 @@
 
 class TForm1;
 
+namespace osciloskop {
+
 // Receives one block: stereo frames of 16-bit values as the card delivered them, the first
 // value of each frame UR, the second UL.
 using BlockConsumer = std::function<void(std::span<const int16_t> interleaved)>;
@@ -17,3 +19,5 @@ using BlockConsumer = std::function<void(std::span<const int16_t> interleaved)>;
 // Sets the window's hand-off observer: after each hand-off, every consumer in turn gets the
 // block the window copied.
 void passHandedOffBlocks(TForm1& form, std::vector<BlockConsumer> consumers);
+
+}  // namespace osciloskop

@@ -7,6 +7,8 @@
 
 #include "CommandLine.h"
 
+namespace osciloskop {
+
 namespace {
 
 // Why a file cannot be written at `path`; empty when its folder takes files.
@@ -85,3 +87,5 @@ bool renameOver(QTemporaryFile& file, const QString& path) {
   file.setAutoRemove(false);  // it is the target now
   return true;
 }
+
+}  // namespace osciloskop

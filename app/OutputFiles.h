@@ -8,6 +8,8 @@
 #include <QTemporaryFile>
 #include <memory>
 
+namespace osciloskop {
+
 struct ProgramOptions;
 
 // Why the files the options ask for (--screenshot, --record) cannot be written, checked
@@ -23,3 +25,5 @@ std::unique_ptr<QTemporaryFile> newFileBeside(const QString& path);
 
 // Renames `file` over `path`; false when that fails (the file stays where it was).
 bool renameOver(QTemporaryFile& file, const QString& path);
+
+}  // namespace osciloskop

@@ -35,6 +35,8 @@ using osciloskop::PortAudioCard;
 using osciloskop::SimulatedCard;
 using osciloskop::WaveBackend;
 
+namespace osciloskop {
+
 namespace {
 
 // Device time a --virtual-time run moves on between two passes of the event loop.
@@ -100,7 +102,7 @@ void showAsDesktopEntry() {
 // Selects a list item as a user would: the list's selection handler runs.
 void chooseListItem(QComboBox* list, int index) {
   list->setCurrentIndex(index);
-  emit list->activated(index);
+  Q_EMIT list->activated(index);
 }
 
 // The choices the command line makes after start-up, in the order a user would make them.
@@ -284,3 +286,5 @@ int runProgram(int argc, char** argv) {
   }
   return exitCode;
 }
+
+}  // namespace osciloskop

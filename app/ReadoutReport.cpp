@@ -12,6 +12,8 @@
 #include "TForm1.h"
 #include "TimeBase.h"
 
+namespace osciloskop {
+
 namespace {
 
 QJsonValue nameOrNull(const std::optional<std::string>& name) {
@@ -100,3 +102,5 @@ void ReportPrinter::print(const ReportFields& fields) {
   std::printf("%s\n", line.toUtf8().constData());
   std::fflush(stdout);
 }
+
+}  // namespace osciloskop

@@ -13,6 +13,8 @@
 
 class TForm1;
 
+namespace osciloskop {
+
 // One field of a report line, named by its path of JSON keys: "measured.UL.hz" is the key
 // "hz" of the object "UL" of the object "measured".
 struct ReportField {
@@ -47,3 +49,5 @@ class ReportPrinter {
   const ReportFormat format_;
   bool headerPrinted_ = false;
 };
+
+}  // namespace osciloskop

@@ -12,6 +12,8 @@
 
 using osciloskop::SoundFileReader;
 
+namespace osciloskop {
+
 namespace {
 
 constexpr int kBlockFrames = 11025;  // one capture block: 0.25 s of stereo frames
@@ -75,3 +77,5 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
   }
   return 0;
 }
+
+}  // namespace osciloskop

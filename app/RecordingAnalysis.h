@@ -12,8 +12,12 @@
 
 class TForm1;
 
+namespace osciloskop {
+
 // `fullScaleVolts` adds the volts to the figures. Returns the process exit status: 0, or 2
 // after a one-line error and the usage line on stderr (the lines of the blocks measured
 // before a read error stay printed).
 int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
                      std::optional<double> fullScaleVolts);
+
+}  // namespace osciloskop

@@ -9,6 +9,8 @@
 
 using osciloskop::WaveBackend;
 
+namespace osciloskop {
+
 RunOutputs::RunOutputs(const ProgramOptions& options)
     : report_(options.report),
       printer_(options.csv ? ReportFormat::Csv : ReportFormat::Json),
@@ -67,3 +69,5 @@ QString RunOutputs::finish() {
   std::printf("%s\n", qPrintable(line));
   return {};
 }
+
+}  // namespace osciloskop

@@ -20,6 +20,8 @@ namespace osciloskop {
 class WaveBackend;
 }  // namespace osciloskop
 
+namespace osciloskop {
+
 class RunOutputs {
  public:
   // Starts the recording when the options ask for one; null, with *error set to one line
@@ -46,3 +48,5 @@ class RunOutputs {
   std::optional<Calibration> calibration_;
   bool reportPending_ = false;  // a block has been handed off since the last report line
 };
+
+}  // namespace osciloskop

@@ -13,6 +13,8 @@ using osciloskop::SignalSource;
 using osciloskop::SimulatedCard;
 using osciloskop::WaveBackend;
 
+namespace osciloskop {
+
 namespace {
 
 // Channel 0 is UR (the card's left input), channel 1 is UL.
@@ -123,3 +125,5 @@ std::unique_ptr<SoundCard> SoundCard::open(const ProgramOptions& options, QStrin
   }
   return std::unique_ptr<SoundCard>(new SoundCard(std::move(card), nullptr, {}));
 }
+
+}  // namespace osciloskop

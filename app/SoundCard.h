@@ -16,6 +16,8 @@ class SimulatedCard;
 class WaveBackend;
 }  // namespace osciloskop
 
+namespace osciloskop {
+
 class SoundCard {
  public:
   // Chooses and makes the card; null with *error set when that fails: one line naming the
@@ -39,3 +41,5 @@ class SoundCard {
   osciloskop::SimulatedCard* simulated_;
   std::array<QString, 2> sourceOptions_;  // the options that gave channels 0 and 1 their sources
 };
+
+}  // namespace osciloskop

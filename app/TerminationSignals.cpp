@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdio>
 
+namespace osciloskop {
+
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM};
@@ -57,3 +59,5 @@ void endByCaughtSignal() {
   std::signal(number, SIG_DFL);
   std::raise(number);
 }
+
+}  // namespace osciloskop

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+namespace osciloskop {
+
 class TerminationSignals {
  public:
   // From now on, the first SIGINT or SIGTERM calls `onSignal` from the event loop; a
@@ -26,3 +28,5 @@ class TerminationSignals {
 // When a SIGINT or SIGTERM has come: flushes stdout and ends the process by that signal.
 // Returns when none has come.
 void endByCaughtSignal();
+
+}  // namespace osciloskop

@@ -12,6 +12,8 @@
 
 #include "BlockFigures.h"
 
+using namespace osciloskop;
+
 namespace {
 
 std::vector<int16_t> Block(int frames, double hz, double amplitude, double noiseRms) {

@@ -16,6 +16,8 @@
 #include "BlockRecorder.h"
 #include "ReadoutReport.h"
 
+using namespace osciloskop;
+
 namespace {
 
 // 11025 frames: UR a 1 kHz sine, UL the same 45 degrees behind, with white noise 40 dB down.

@@ -22,12 +22,14 @@
 #include <string>
 #include <vector>
 
-#include "Display.h"
 #include "Graticule.h"
 #include "ScopeState.h"
 #include "ScreenWidget.h"
 #include "TForm1.h"
 #include "Trace.h"
+#include "Trigger.h"
+
+using namespace osciloskop;
 
 namespace {
 

@@ -16,6 +16,8 @@
 #include "ScopeState.h"
 #include "TimeBase.h"
 
+using namespace osciloskop;
+
 namespace {
 
 std::unique_ptr<ScopeState> BlockOfTwoSines() {

@@ -7,6 +7,8 @@
 
 #include "ToneSynthesis.h"
 
+using namespace osciloskop;
+
 static void BM_ToneBlock(benchmark::State& state) {
   std::array<unsigned char, 22000> block{};
   int64_t firstSample = 0;

@@ -6,6 +6,8 @@
 #include <complex>
 #include <numbers>
 
+namespace osciloskop {
+
 namespace {
 
 constexpr int kMaxTransformSize = static_cast<int>(std::bit_ceil(unsigned{kMaxFigureFrames}));
@@ -187,3 +189,5 @@ std::optional<SineFit> BlockFigureMeter::Fundamental(const double* values, doubl
   if (fit && !IsFundamental(*fit, start, frames)) fit.reset();
   return fit;
 }
+
+}  // namespace osciloskop

@@ -15,6 +15,8 @@
 #include "SineFit.h"
 #include "Spectrum.h"
 
+namespace osciloskop {
+
 // The longest block measured: four blocks of 0.25 s at 44100 frames per second.
 inline constexpr int kMaxFigureFrames = 4 * 11025;
 
@@ -82,3 +84,5 @@ class BlockFigureMeter {
   std::vector<double> ul_, ur_, window_, cosines_, sines_;
   TwoChannelSpectrum spectrum_;
 };
+
+}  // namespace osciloskop

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <utility>
 
+namespace osciloskop {
+
 namespace {
 
 // The frequency fit ends when a step would move the phase at the ends of the run by less
@@ -142,3 +144,5 @@ std::optional<SineFit> FitSine(const double* x, const double* weights, int count
   }
   return std::nullopt;
 }
+
+}  // namespace osciloskop

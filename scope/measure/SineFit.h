@@ -13,6 +13,8 @@
 
 #include <optional>
 
+namespace osciloskop {
+
 struct SineParameters {
   double a = 0, b = 0, offset = 0;
 };
@@ -36,3 +38,5 @@ std::optional<SineParameters> FitSineAtFrequency(const double* x, const double* 
 // way) the tables hold the rotation at the last frequency tried, which is the result's.
 std::optional<SineFit> FitSine(const double* x, const double* weights, int count, double omega,
                                double maxStep, double* cosines, double* sines);
+
+}  // namespace osciloskop

@@ -4,6 +4,8 @@
 #include <numbers>
 #include <utility>
 
+namespace osciloskop {
+
 TwoChannelSpectrum::TwoChannelSpectrum(int maxSize)
     : twiddles_(static_cast<size_t>(maxSize)),
       values_(static_cast<size_t>(maxSize)),
@@ -50,3 +52,5 @@ void TwoChannelSpectrum::Transform(int size) {
     secondPower_[static_cast<size_t>(k)] = std::norm(here - mirror) / 4;
   }
 }
+
+}  // namespace osciloskop

@@ -6,6 +6,8 @@
 #include <complex>
 #include <vector>
 
+namespace osciloskop {
+
 class TwoChannelSpectrum {
  public:
   // Transforms of up to `maxSize` points (a power of two); the memory is taken here, once.
@@ -29,3 +31,5 @@ class TwoChannelSpectrum {
   std::vector<std::complex<double>> values_;
   std::vector<double> firstPower_, secondPower_;
 };
+
+}  // namespace osciloskop

@@ -15,6 +15,8 @@
 #include "AllocationCount.h"
 #include "BlockFigures.h"
 
+using namespace osciloskop;
+
 namespace {
 
 constexpr double kPi = std::numbers::pi;
