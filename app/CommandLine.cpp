@@ -13,13 +13,13 @@ namespace {
 
 const char* kUsage = "Usage: osciloskop [options]";
 
-struct OptionSpec {
+struct OptionEntry {
   const char* name;
   const char* description;
   const char* value;  // the value's name in the help; null for an option without a value
 };
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"help", "Show this help and exit.", nullptr},
     {"version", "Show the version and exit.", nullptr},
     {"headless", "Run the window on Qt's offscreen platform, even with a display.", nullptr},
@@ -70,11 +70,11 @@ const char* const kNotWithCalibration[] = {"report", "csv", "full-scale-volts", 
 void addOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(
       QStringLiteral("Two-channel X-Y oscilloscope and sine tone generator on the sound card."));
-  for (const OptionSpec& spec : kOptions) {
-    const QString name = QString::fromUtf8(spec.name);
-    const QString description = QString::fromUtf8(spec.description);
-    parser.addOption(spec.value
-                         ? QCommandLineOption(name, description, QString::fromUtf8(spec.value))
+  for (const OptionEntry& option : kOptions) {
+    const QString name = QString::fromUtf8(option.name);
+    const QString description = QString::fromUtf8(option.description);
+    parser.addOption(option.value
+                         ? QCommandLineOption(name, description, QString::fromUtf8(option.value))
                          : QCommandLineOption(name, description));
   }
 }
@@ -173,10 +173,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
 
   auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromUtf8(name)); };
   auto value = [&parser](const char* name) { return parser.value(QString::fromUtf8(name)); };
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.value && isSet(spec.name) && value(spec.name).isEmpty()) {
+  for (const OptionEntry& option : kOptions) {
+    if (option.value && isSet(option.name) && value(option.name).isEmpty()) {
       return failure(QStringLiteral("--%1 needs a value (%2), not an empty one")
-                         .arg(QString::fromUtf8(spec.name), QString::fromUtf8(spec.value)));
+                         .arg(QString::fromUtf8(option.name), QString::fromUtf8(option.value)));
     }
   }
   // Actions that end the program before any run: nothing else has anything to act on.

@@ -13,12 +13,12 @@ RateConverter::RateConverter(double inputRate, double outputRate, unsigned chann
       soxr_io_spec(input == Input::Int16 ? SOXR_INT16_I : SOXR_FLOAT32_I, SOXR_INT16_I);
   // Dither would make two runs over the same input differ; the 16-bit output of a 16-bit
   // or float input loses nothing audible without it.
-  soxr_io_spec_t spec = io;
-  spec.flags |= SOXR_NO_DITHER;
+  soxr_io_spec_t formats = io;
+  formats.flags |= SOXR_NO_DITHER;
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
   soxr_error_t failure = nullptr;
-  resampler_ = soxr_create(inputRate, outputRate, channels, &failure, &spec, &quality, &runtime);
+  resampler_ = soxr_create(inputRate, outputRate, channels, &failure, &formats, &quality, &runtime);
   if (failure != nullptr) {
     if (resampler_ != nullptr) soxr_delete(resampler_);
     resampler_ = nullptr;
