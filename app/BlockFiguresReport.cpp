@@ -39,6 +39,23 @@ QJsonValue significantOrNull(const std::optional<double>& value) {
   return value ? QJsonValue(roundedToSignificant(*value)) : QJsonValue(QJsonValue::Null);
 }
 
+// The paths of one channel's fields, made once: the report writes them for every block.
+struct ChannelPaths {
+  explicit ChannelPaths(const char* prefix)
+      : hz(path(prefix, "hz")),
+        rmsCounts(path(prefix, "rmsCounts")),
+        peakCounts(path(prefix, "peakCounts")),
+        dcCounts(path(prefix, "dcCounts")),
+        dBFS(path(prefix, "dBFS")),
+        rmsVolts(path(prefix, "rmsVolts")),
+        clipped(path(prefix, "clipped")),
+        signal(path(prefix, "signal")) {}
+  static QString path(const char* prefix, const char* key) {
+    return QString::fromUtf8(prefix) + QString::fromUtf8(key);
+  }
+  QString hz, rmsCounts, peakCounts, dcCounts, dBFS, rmsVolts, clipped, signal;
+};
+
 }  // namespace
 
 const BlockFigures& BlockFiguresReport::measure(std::span<const int16_t> interleaved) {
@@ -47,20 +64,18 @@ const BlockFigures& BlockFiguresReport::measure(std::span<const int16_t> interle
 }
 
 void BlockFiguresReport::appendFields(ReportFields& fields) const {
-  const std::pair<const char*, const ChannelFigures&> channels[] = {{"measured.UL.", latest_.ul},
-                                                                    {"measured.UR.", latest_.ur}};
-  for (const auto& [prefix, channel] : channels) {
-    auto add = [&fields, prefix](const char* key, const QJsonValue& value) {
-      fields.push_back({QString::fromUtf8(prefix) + QString::fromUtf8(key), value});
-    };
-    add("hz", roundedOrNull(channel.hz, kHzDecimals));
-    add("rmsCounts", roundedTo(channel.rmsCounts, kCountDecimals));
-    add("peakCounts", channel.peakCounts);
-    add("dcCounts", roundedTo(channel.dcCounts, kCountDecimals));
-    add("dBFS", roundedOrNull(channel.dBFS, kDecibelDecimals));
-    if (fullScaleVolts_) add("rmsVolts", significantOrNull(channel.rmsVolts));
-    add("clipped", channel.clipped);
-    add("signal", channel.signal);
+  static const ChannelPaths ulPaths("measured.UL."), urPaths("measured.UR.");
+  const std::pair<const ChannelPaths&, const ChannelFigures&> channels[] = {{ulPaths, latest_.ul},
+                                                                            {urPaths, latest_.ur}};
+  for (const auto& [paths, channel] : channels) {
+    fields.push_back({paths.hz, roundedOrNull(channel.hz, kHzDecimals)});
+    fields.push_back({paths.rmsCounts, roundedTo(channel.rmsCounts, kCountDecimals)});
+    fields.push_back({paths.peakCounts, channel.peakCounts});
+    fields.push_back({paths.dcCounts, roundedTo(channel.dcCounts, kCountDecimals)});
+    fields.push_back({paths.dBFS, roundedOrNull(channel.dBFS, kDecibelDecimals)});
+    if (fullScaleVolts_) fields.push_back({paths.rmsVolts, significantOrNull(channel.rmsVolts)});
+    fields.push_back({paths.clipped, channel.clipped});
+    fields.push_back({paths.signal, channel.signal});
   }
   fields.push_back(
       {QStringLiteral("measured.phaseDeg"), roundedOrNull(latest_.phaseDeg, kDegreeDecimals)});

@@ -10,12 +10,10 @@
 #include <span>
 
 #include "BlockFigures.h"
+#include "HandedOffBlocks.h"
 #include "ReadoutReport.h"
 
 namespace osciloskop {
-
-// Frames per second of every block the capture hands off.
-inline constexpr double kCaptureRate = 44100;
 
 class BlockFiguresReport {
  public:

@@ -2,13 +2,13 @@
 
 #include <sndfile.h>
 
+#include "HandedOffBlocks.h"
 #include "OutputFiles.h"
 
 namespace osciloskop {
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 
 QString problem(const QString& path, const QString& what) {
@@ -24,7 +24,7 @@ std::unique_ptr<BlockRecorder> BlockRecorder::create(const QString& path, QStrin
     return nullptr;
   }
   SF_INFO info{};
-  info.samplerate = kRate;
+  info.samplerate = kCaptureRate;
   info.channels = kChannels;
   info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
   SNDFILE* sound = sf_open_fd(file->handle(), SFM_WRITE, &info, SF_FALSE);

@@ -213,15 +213,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     return QString();
   };
 
-  // A number of seconds above 0; returns the error text, or empty when fine.
-  auto readSeconds = [&](const char* name, std::optional<double>& into) {
+  // A number above 0 (`what`, as the error names it); returns the error text, or empty when
+  // fine.
+  auto readPositive = [&](const char* name, const char* what, std::optional<double>& into) {
     if (!isSet(name)) return QString();
     into = positiveNumber(value(name));
     if (!into) {
-      return QStringLiteral("--%1 needs a number of seconds above 0 (such as 2.5), not '%2'")
-          .arg(QString::fromUtf8(name), value(name));
+      return QStringLiteral("--%1 needs %2, not '%3'")
+          .arg(QString::fromUtf8(name), QString::fromUtf8(what), value(name));
     }
     return QString();
+  };
+  auto readSeconds = [&](const char* name, std::optional<double>& into) {
+    return readPositive(name, "a number of seconds above 0 (such as 2.5)", into);
   };
 
   ProgramOptions& options = result.options;
@@ -305,13 +309,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
   if (options.csv && !reporting) {
     return failure(QStringLiteral("--csv prints the lines of --report or --analyze: give one"));
   }
-  if (isSet("full-scale-volts")) {
-    options.fullScaleVolts = positiveNumber(value("full-scale-volts"));
-    if (!options.fullScaleVolts) {
-      return failure(
-          QStringLiteral("--full-scale-volts needs a voltage above 0 (such as 1.228), not '%1'")
-              .arg(value("full-scale-volts")));
-    }
+  if (const QString error = readPositive("full-scale-volts", "a voltage above 0 (such as 1.228)",
+                                         options.fullScaleVolts);
+      !error.isEmpty()) {
+    return failure(error);
+  }
+  if (options.fullScaleVolts) {
     if (!reporting) {
       return failure(QStringLiteral(
           "--full-scale-volts gives the report its volts: it goes with --report or --analyze"));

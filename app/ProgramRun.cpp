@@ -31,10 +31,6 @@
 #include "wave/SimulatedCard.h"
 #include "wave/WaveBackend.h"
 
-using osciloskop::PortAudioCard;
-using osciloskop::SimulatedCard;
-using osciloskop::WaveBackend;
-
 namespace osciloskop {
 
 namespace {

@@ -6,11 +6,8 @@
 
 #include "BlockFiguresReport.h"
 #include "CommandLine.h"
-#include "HandedOffBlocks.h"
 #include "TForm1.h"
 #include "file/SoundFileReader.h"
-
-using osciloskop::SoundFileReader;
 
 namespace osciloskop {
 
@@ -37,12 +34,6 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
   // frame (UR); a mono file feeds both channels.
   std::array<int16_t, 2 * kBlockFrames> block{};
   BlockFiguresReport figures(fullScaleVolts);
-  passHandedOffBlocks(form,
-                      {[&figures](std::span<const int16_t> values) { figures.measure(values); }});
-  struct Detach {
-    TForm1& form;
-    ~Detach() { form.onBlockHandedOff = nullptr; }
-  } detach{form};  // the figures go with this call
   ReportPrinter printer(format);
   int64_t blocks = 0;
   size_t partialFrames = 0;
@@ -54,6 +45,7 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
     }
     int32_t size = static_cast<int32_t>(block.size() * sizeof(int16_t));
     form.AudioIn1BufferFilled(block.data(), size);
+    figures.measure(block);
     form.MeasureAndDisplay();
     const double start = static_cast<double>(blocks) * kBlockFrames / SoundFileReader::kRate;
     ++blocks;
@@ -63,8 +55,9 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
   }
   if (!reader->error().empty()) return fail(reader->error());
   if (blocks == 0) {
-    return fail("the file gives " + std::to_string(partialFrames) +
-                " frames at 44100 Hz, less than one 0.25 s block of 11025");
+    return fail("the file gives " + std::to_string(partialFrames) + " frames at " +
+                std::to_string(SoundFileReader::kRate) + " Hz, less than one 0.25 s block of " +
+                std::to_string(kBlockFrames));
   }
   if (partialFrames > 0) {
     std::fprintf(stderr,

@@ -7,8 +7,6 @@
 #include "TForm1.h"
 #include "wave/WaveBackend.h"
 
-using osciloskop::WaveBackend;
-
 namespace osciloskop {
 
 RunOutputs::RunOutputs(const ProgramOptions& options)

@@ -5,14 +5,6 @@
 #include "wave/PortAudioCard.h"
 #include "wave/SimulatedCard.h"
 
-using osciloskop::installWaveBackend;
-using osciloskop::loadFileSources;
-using osciloskop::parseSignalSource;
-using osciloskop::PortAudioCard;
-using osciloskop::SignalSource;
-using osciloskop::SimulatedCard;
-using osciloskop::WaveBackend;
-
 namespace osciloskop {
 
 namespace {

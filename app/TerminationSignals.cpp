@@ -45,12 +45,9 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal) {
   setDisposition(noteSignal);
 }
 
-TerminationSignals::~TerminationSignals() {
-  if (!notifier_) return;
-  // Signals stay noted until the process ends by them in endByCaughtSignal(); the pipe
-  // stays open for them.
-  notifier_.reset();
-}
+// Signals stay noted until the process ends by them in endByCaughtSignal(); the pipe stays
+// open for them.
+TerminationSignals::~TerminationSignals() = default;
 
 void endByCaughtSignal() {
   const int number = caughtSignal;

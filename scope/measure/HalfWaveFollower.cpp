@@ -79,7 +79,6 @@ void SmoothBacklogUpTo(FollowerArrays arrays, int index) {
   const int last = std::min(std::max(index, backlog.first + kChunk - 1), backlog.last);
   const HalfWaveSign sign = backlog.negative ? HalfWaveSign::Negative : HalfWaveSign::Positive;
   const SampleArray& values = backlog.valuesRetired ? backlog.retiredValues : arrays.samples;
-  // The follower runs with 16 in every frame; a constant divisor becomes a shift.
   // The follower runs with the same smoothing in every frame; a constant divisor becomes a
   // shift.
   if (backlog.smoothing == kFollowerSmoothing) {

@@ -14,7 +14,7 @@ void DrawTraceSegments(Canvas& canvas, const ScopeState& state, int clientHeight
   const TraceMapping mapping(state, clientHeight);
   const int offset = state.traceOffset;
   // Keeps every point inside the channel arrays whatever the state holds.
-  const int stride = std::clamp(state.traceStride, 0, (kChannelLength - 1 - offset) / kTracePoints);
+  const int stride = std::clamp(state.traceStride, 0, (kLastIndex - offset) / kTracePoints);
   canvas.SetPenWidth(1);
   ScreenPoint previousFrom = mapping.Map(state.ulPrevious[stride], state.urPrevious[stride]);
   ScreenPoint from =

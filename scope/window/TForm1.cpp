@@ -16,6 +16,7 @@
 #include "ApplicationIdle.h"
 #include "AudioIO.h"
 #include "AudioMixer.h"
+#include "HalfWaveFollower.h"
 #include "ScreenWidget.h"
 #include "StreamLaunch.h"
 
@@ -135,8 +136,8 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
   DrawGrid();
 
   state.traceStride = 6;
-  state.urSmoothing = 16;
-  state.ulSmoothing = 16;
+  state.urSmoothing = kFollowerSmoothing;
+  state.ulSmoothing = kFollowerSmoothing;
   state.urRangeApplied.fill(0);
   state.ulRangeApplied.fill(0);
   state.timeBaseApplied.fill(0);
@@ -181,7 +182,7 @@ bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
   ++state.captureGeneration;
   ++blocksHandedOff;
   FrameInputsChanged();
-  if (onBlockHandedOff) onBlockHandedOff();
+  if (onBlockHandedOff) onBlockHandedOff(std::span(values, static_cast<size_t>(state.sampleCount)));
   return false;
 }
 

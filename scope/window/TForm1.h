@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "Canvas.h"
 #include "ScopeState.h"
@@ -78,8 +79,9 @@ class TForm1 : public QMainWindow {
   bool FramesSettled() const;
 
   // Observers for the program's scripting interface: called after every capture
-  // hand-off and after every display frame (DrawDisplay).
-  std::function<void()> onBlockHandedOff;
+  // hand-off, with the block's 16-bit values as the card delivered them (as many as the
+  // capture arrays took), and after every display frame (DrawDisplay).
+  std::function<void(std::span<const int16_t> values)> onBlockHandedOff;
   std::function<void()> onDisplayFrame;
   int64_t BlocksHandedOff() const { return blocksHandedOff; }
 

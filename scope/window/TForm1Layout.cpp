@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "GeneratorSlider.h"
 #include "ListItems.h"
 #include "ScreenWidget.h"
 #include "TForm1.h"
@@ -223,7 +224,7 @@ void TForm1::CreateControls() {
                     QStringLiteral(" amplituda (číslo) = 500"), false);
   ScrollBar4 = placed(new TScrollBar(Panel13), {164, 5, 223, 17}, windowFont);
   ScrollBar4->setToolTip(QStringLiteral("nastavení amplitudy"));
-  ScrollBar4->setRange(0, 32767);
+  ScrollBar4->setRange(kAmplitudeMin, kAmplitudeMax);
   ScrollBar4->SetPosition(500);
   ScrollBar4->SetLargeChange(10);
   ScrollBar5 = placed(new TScrollBar(Panel13), {388, 5, 223, 17}, windowFont);

@@ -83,7 +83,7 @@ class Session {
     // Both modes retry a failed launch at the next pass, so that the card's return is seen
     // at the same device time.
     form->SetLaunchRetryWait(std::chrono::milliseconds::zero());
-    form->onBlockHandedOff = [this] {
+    form->onBlockHandedOff = [this](std::span<const int16_t>) {
       look("block " + std::to_string(form->BlocksHandedOff()) + " arrives");
       firstFramePending = true;
     };
