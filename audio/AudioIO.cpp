@@ -1,7 +1,6 @@
 #include "AudioIO.h"
 
 #include <QCoreApplication>
-#include <new>
 
 namespace {
 

@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 #include "memory/GlobalMemory.h"
 #include "wave/WaveApi.h"

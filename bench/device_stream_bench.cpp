@@ -7,17 +7,13 @@
 #include <array>
 #include <vector>
 
+#include "BenchFormats.h"
 #include "wave/BlockPumps.h"
 #include "wave/StreamLink.h"
 
 using namespace osciloskop;
 
 namespace {
-
-WAVEFORMATEX Pcm(uint16_t channels) {
-  const auto align = static_cast<uint16_t>(channels * 2);
-  return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, 44100, align * 44100u, align, 16, 0};
-}
 
 // Four blocks on an open device queue; returned blocks are queued again at once.
 struct Blocks {
@@ -73,7 +69,7 @@ BENCHMARK(BM_CallbackPlay)->Arg(512)->Arg(4096);
 // One input block of 11025 frames through the pump, from a device at range(0) Hz.
 void BM_CapturePumpBlock(benchmark::State& state) {
   const auto rate = static_cast<uint32_t>(state.range(0));
-  const WAVEFORMATEX format = Pcm(2);
+  const WAVEFORMATEX format = pcm16(2);
   Blocks blocks(WaveDirection::In, format, 44100);
   WakeSignal wake;
   StreamLink link(1 << 17, 2, wake);
@@ -91,7 +87,7 @@ BENCHMARK(BM_CapturePumpBlock)->Arg(44100)->Arg(48000)->Unit(benchmark::kMicrose
 // One output block of 11000 samples through the pump, to a device at range(0) Hz.
 void BM_PlaybackPumpBlock(benchmark::State& state) {
   const auto rate = static_cast<uint32_t>(state.range(0));
-  const WAVEFORMATEX format = Pcm(1);
+  const WAVEFORMATEX format = pcm16(1);
   Blocks blocks(WaveDirection::Out, format, 22000);
   WakeSignal wake;
   StreamLink link(1 << 18, 1, wake);

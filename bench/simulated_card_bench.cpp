@@ -6,21 +6,17 @@
 #include <chrono>
 #include <vector>
 
+#include "BenchFormats.h"
 #include "wave/SimulatedCard.h"
 
 using namespace osciloskop;
 
 namespace {
 
-WAVEFORMATEX pcm(uint16_t channels) {
-  const auto align = static_cast<uint16_t>(channels * 2);
-  return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, 44100, align * 44100u, align, 16, 0};
-}
-
 void BM_OneSecondOfLoopback(benchmark::State& state) {
   SimulatedCard card(SimulatedCard::ClockMode::Manual);
   installWaveBackend(&card);
-  const WAVEFORMATEX in = pcm(2), out = pcm(1);
+  const WAVEFORMATEX in = pcm16(2), out = pcm16(1);
   HWAVEIN input = nullptr;
   HWAVEOUT output = nullptr;
   waveInOpen(&input, WAVE_MAPPER, &in, nullptr, 0, 0);

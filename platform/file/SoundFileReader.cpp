@@ -91,7 +91,8 @@ SoundFileReader::SoundFileReader(SNDFILE* file, int channels, int rate, int64_t 
       channels_(channels),
       rate_(rate),
       frames_(frames),
-      fileFrames_(kPieceFrames * static_cast<size_t>(channels)),
+      // A stereo file is read straight into stereo_.
+      fileFrames_(channels == 2 ? 0 : kPieceFrames * static_cast<size_t>(channels)),
       stereo_(2 * kPieceFrames) {}
 
 SoundFileReader::~SoundFileReader() = default;
@@ -116,7 +117,9 @@ size_t SoundFileReader::clippedValues() const {
 void SoundFileReader::refill() {
   stereoFrames_ = 0;
   stereoTaken_ = 0;
-  const sf_count_t read = sf_readf_float(file_.get(), fileFrames_.data(), kPieceFrames);
+  const bool stereo = channels_ == 2;
+  const sf_count_t read =
+      sf_readf_float(file_.get(), stereo ? stereo_.data() : fileFrames_.data(), kPieceFrames);
   if (read < static_cast<sf_count_t>(kPieceFrames) && sf_error(file_.get()) != SF_ERR_NO_ERROR) {
     error_ = "read error at " + position(position_ + std::max<sf_count_t>(read, 0), rate_) + ": " +
              sf_strerror(file_.get());
@@ -131,11 +134,13 @@ void SoundFileReader::refill() {
     return;
   }
   const size_t frames = static_cast<size_t>(read);
-  const size_t second = channels_ > 1 ? 1 : 0;
-  for (size_t frame = 0; frame < frames; ++frame) {
-    const float* values = fileFrames_.data() + frame * static_cast<size_t>(channels_);
-    stereo_[2 * frame] = values[0];
-    stereo_[2 * frame + 1] = values[second];
+  if (!stereo) {
+    const size_t second = channels_ > 1 ? 1 : 0;
+    for (size_t frame = 0; frame < frames; ++frame) {
+      const float* values = fileFrames_.data() + frame * static_cast<size_t>(channels_);
+      stereo_[2 * frame] = values[0];
+      stereo_[2 * frame + 1] = values[second];
+    }
   }
   stereoFrames_ = frames;
   position_ += read;

@@ -34,10 +34,6 @@ void mapChannels(const int16_t* from, unsigned fromChannels, int16_t* to, unsign
       to[i * toChannels + c] = from[i * fromChannels + std::min(c, fromChannels - 1)];
 }
 
-std::size_t samplesPerFrame(const WAVEFORMATEX& format) {
-  return format.nChannels;
-}
-
 std::size_t bytesPerSample(const WAVEFORMATEX& format) {
   return format.wBitsPerSample / 8u;
 }
@@ -80,12 +76,17 @@ void CapturePump::pump(StreamLink& link, WaveDeviceQueue& queue) {
   for (;;) {
     while (const std::size_t n = link.ring().pop(deviceFrames_.data(), kPumpChunkFrames)) {
       if (!queue.running()) continue;
-      mapChannels(deviceFrames_.data(), device_.channels, blockFrames_.data(), channels, n);
+      // A device with the blocks' channel count gives frames that go on as they are.
+      const int16_t* recorded = deviceFrames_.data();
+      if (device_.channels != channels) {
+        mapChannels(recorded, device_.channels, blockFrames_.data(), channels, n);
+        recorded = blockFrames_.data();
+      }
       if (!converter_) {
-        deliver(blockFrames_.data(), n, queue);
+        deliver(recorded, n, queue);
         continue;
       }
-      convertAll(*converter_, blockFrames_.data(), n, converted_, channels,
+      convertAll(*converter_, recorded, n, converted_, channels,
                  [&](const int16_t* frames, std::size_t count) { deliver(frames, count, queue); });
     }
     // A block longer than half the ring is taken in parts, before the ring overflows.
@@ -99,7 +100,7 @@ void CapturePump::pump(StreamLink& link, WaveDeviceQueue& queue) {
 
 void CapturePump::deliver(const int16_t* frames, std::size_t count, WaveDeviceQueue& queue) {
   const std::size_t sampleBytes = bytesPerSample(format_);
-  const std::size_t frameSamples = samplesPerFrame(format_);
+  const std::size_t frameSamples = format_.nChannels;
   while (count > 0 && queue.queued() > 0) {
     const std::size_t room = queue.remaining() / format_.nBlockAlign;
     const std::size_t n = std::min(count, room);
@@ -179,8 +180,11 @@ bool PlaybackPump::convertBlock(const WAVEHDR& header, SampleRing& ring) {
     for (std::size_t i = 0; i < frames * channels; ++i)
       blockFrames_[i] = readPcmSample(in + i * sampleBytes, format_.wBitsPerSample);
     auto push = [&](const int16_t* values, std::size_t count) {
-      mapChannels(values, channels, deviceFrames_.data(), device_.channels, count);
-      pushed_ += ring.push(deviceFrames_.data(), count);
+      if (device_.channels != channels) {
+        mapChannels(values, channels, deviceFrames_.data(), device_.channels, count);
+        values = deviceFrames_.data();
+      }
+      pushed_ += ring.push(values, count);
     };
     if (converter_)
       convertAll(*converter_, blockFrames_.data(), frames, converted_, channels, push);

@@ -75,6 +75,14 @@ void keepLoadedLibrariesResident() {
       nullptr);
 }
 
+// Pa_Initialize(), with every library loaded by then (the sound servers' clients among them)
+// kept loaded.
+PaError initialisePortAudio() {
+  const PaError result = Pa_Initialize();
+  keepLoadedLibrariesResident();
+  return result;
+}
+
 // PortAudio is initialised at first use and stays so for the life of the process, but for
 // the moments a card reads the device list again. Empty when it succeeded.
 const std::string& portAudioError() {
@@ -83,8 +91,7 @@ const std::string& portAudioError() {
     // Probing the devices must not start a JACK server (ALSA's jack device would).
     setenv("JACK_NO_START_SERVER", "1", 0);
     PaJack_SetClientName("osciloskop");
-    const PaError result = Pa_Initialize();
-    keepLoadedLibrariesResident();
+    const PaError result = initialisePortAudio();
     return result == paNoError ? std::string()
                                : std::string("PortAudio: ") + Pa_GetErrorText(result);
   }();
@@ -143,12 +150,12 @@ class PortAudioCard::Direction {
 
   int device() const { return device_; }
   bool hasStream() const { return stream_ != nullptr; }
-  uint32_t streamRate() const { return stream_ ? shape_.rate : 0; }
   uint64_t xruns() const { return retiredXruns_ + (link_ ? link_->xruns() : 0); }
 
   MMRESULT open(const WAVEFORMATEX& format) {
-    // An input stream still running from the previous open is taken up again.
-    if (!(stream_ && format == format_)) {
+    // An input stream still running from the previous open is taken up again when the format
+    // is the same (the queue keeps the format of that open, the one the stream runs for).
+    if (!(stream_ && format == queue.format())) {
       closeStream();
       if (const MMRESULT result = openStream(format)) return result;
     }
@@ -313,12 +320,10 @@ class PortAudioCard::Direction {
 
     stream_ = opened->second;
     link_ = std::move(link);
-    shape_ = *shape;
-    format_ = format;
     if (input)
-      capture_ = std::make_unique<CapturePump>(format, shape_);
+      capture_ = std::make_unique<CapturePump>(format, *shape);
     else
-      playback_ = std::make_unique<PlaybackPump>(format, shape_);
+      playback_ = std::make_unique<PlaybackPump>(format, *shape);
     if (const MMRESULT result = startStream()) {
       closeStream();
       return result;
@@ -422,8 +427,6 @@ class PortAudioCard::Direction {
   std::unique_ptr<StreamLink> link_;
   std::unique_ptr<CapturePump> capture_;
   std::unique_ptr<PlaybackPump> playback_;
-  DeviceShape shape_{};
-  WAVEFORMATEX format_{};
   bool streamRunning_ = false;
   std::optional<double> idleSince_;  // input running with the device closed, since
   uint64_t seenCallbacks_ = 0;
@@ -504,8 +507,7 @@ void PortAudioCard::refreshDeviceList() {
   const auto devices = portAudio_->run(
       []() -> std::optional<std::vector<AudioDeviceInfo>> {
         Pa_Terminate();
-        if (Pa_Initialize() != paNoError) return std::nullopt;
-        keepLoadedLibrariesResident();
+        if (initialisePortAudio() != paNoError) return std::nullopt;
         return portAudioDevices();
       },
       kOpenTimeout);
@@ -563,14 +565,6 @@ int PortAudioCard::inputDevice() const {
 
 int PortAudioCard::outputDevice() const {
   return out_->device();
-}
-
-uint32_t PortAudioCard::inputStreamRate() const {
-  return in_->streamRate();
-}
-
-uint32_t PortAudioCard::outputStreamRate() const {
-  return out_->streamRate();
 }
 
 }  // namespace osciloskop

@@ -3,7 +3,6 @@
 
 #include "wave/WaveBackend.h"
 
-using osciloskop::isSupportedPcmFormat;
 using osciloskop::WaveBackend;
 using osciloskop::WaveDeviceQueue;
 using osciloskop::WaveDirection;
@@ -54,6 +53,17 @@ WaveDeviceQueue* openDevice(WaveDirection direction, const void* handle) {
   if (backend == nullptr || handle == nullptr) return nullptr;
   WaveDeviceQueue& queue = backend->queue(direction);
   return queue.isOpen() && handle == queue.handle() ? &queue : nullptr;
+}
+
+// True for the formats the wave layer can move: PCM, 8 or 16 bits, 1 or 2 channels,
+// 8000..192000 frames per second, block align and byte rate consistent.
+bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
+  if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
+  if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return false;
+  if (format.nChannels != 1 && format.nChannels != 2) return false;
+  if (format.nSamplesPerSec < 8000 || format.nSamplesPerSec > 192000) return false;
+  const uint32_t align = format.nChannels * (format.wBitsPerSample / 8u);
+  return format.nBlockAlign == align && format.nAvgBytesPerSec == align * format.nSamplesPerSec;
 }
 
 bool isHeader(const WAVEHDR* header, UINT size) {

@@ -5,15 +5,6 @@
 
 namespace osciloskop {
 
-bool isSupportedPcmFormat(const WAVEFORMATEX& format) {
-  if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
-  if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return false;
-  if (format.nChannels != 1 && format.nChannels != 2) return false;
-  if (format.nSamplesPerSec < 8000 || format.nSamplesPerSec > 192000) return false;
-  const uint32_t align = format.nChannels * (format.wBitsPerSample / 8u);
-  return format.nBlockAlign == align && format.nAvgBytesPerSec == align * format.nSamplesPerSec;
-}
-
 void WaveDeviceQueue::open(const WAVEFORMATEX& format, QObject* callback) {
   open_ = true;
   lost_ = false;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "WaveTestSupport.h"
 #include "wave/AudioDeviceList.h"
 #include "wave/BoundedCaller.h"
 #include "wave/LibraryChatter.h"
@@ -179,20 +180,16 @@ TEST(LibraryChatter, TellsTheSoundLibrariesLinesFromEveryoneElses) {
   for (const auto& [line, chatter] : lines) EXPECT_EQ(isLibraryChatter(line), chatter) << line;
 }
 
-WAVEFORMATEX pcm(uint16_t channels, uint16_t bits, uint32_t rate) {
-  const uint16_t align = channels * bits / 8;
-  return {WAVE_FORMAT_PCM, channels, rate, align * rate, align, bits, 0};
-}
-
 // The wave functions refuse what the card could not take before they reach it.
 TEST(PortAudioCard, RefusesFormatsItCannotMoveBeforeLookingForADevice) {
   std::string error;
   const auto card = PortAudioCard::create({}, &error);
   ASSERT_TRUE(card) << error;
   installWaveBackend(card.get());
-  WAVEFORMATEX adpcm = pcm(2, 16, 44100);
+  WAVEFORMATEX adpcm = pcmFormat(2, 16, 44100);
   adpcm.wFormatTag = 2;
-  const WAVEFORMATEX refused[] = {pcm(2, 24, 44100), pcm(3, 16, 44100), pcm(1, 32, 44100), adpcm};
+  const WAVEFORMATEX refused[] = {pcmFormat(2, 24, 44100), pcmFormat(3, 16, 44100),
+                                  pcmFormat(1, 32, 44100), adpcm};
   QObject callback;
   for (const WAVEFORMATEX& format : refused) {
     HWAVEIN in = nullptr;

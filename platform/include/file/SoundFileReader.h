@@ -68,7 +68,7 @@ class SoundFileReader {
   // The file's length in its own frames, as its header gives it; 0 where that is only an
   // estimate (MPEG), so that the stream may end a little before it.
   const int64_t frames_;
-  std::vector<float> fileFrames_;  // one piece of the file, all its channels
+  std::vector<float> fileFrames_;  // one piece of the file, all its channels (none if stereo)
   std::vector<float> stereo_;      // the piece's first two channels (mono: the one twice)
   size_t stereoFrames_ = 0;        // frames in stereo_
   size_t stereoTaken_ = 0;         // of those, frames already delivered or converted

@@ -30,7 +30,7 @@ class DeviceWatch {
   bool running() const { return running_; }
   // The device moved frames at `now`. The first progress after a loss announces the return.
   void progressed(double now, const std::string& deviceName, const Announce& announce);
-  bool stalled(double now) const { return running_ && now >= deadline(); }
+  bool stalled(double now) const { return now >= deadline(); }
   // The time at which the device counts as gone unless it moves before; +inf while stopped.
   double deadline() const;
   // The device is gone: announced, unless it was not seen to move since the last time it was

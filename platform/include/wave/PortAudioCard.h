@@ -71,9 +71,6 @@ class PortAudioCard : public WaveBackend {
   // The PortAudio device numbers in use; -1 for a direction without a device.
   int inputDevice() const;
   int outputDevice() const;
-  // The rate the direction's stream runs at while it is open; 0 while closed.
-  uint32_t inputStreamRate() const;
-  uint32_t outputStreamRate() const;
 
  private:
   class Direction;  // one device direction

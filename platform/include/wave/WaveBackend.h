@@ -26,9 +26,6 @@ class WaveBackend {
   WaveDeviceQueue& queue(WaveDirection direction) {
     return direction == WaveDirection::In ? input_ : output_;
   }
-  const WaveDeviceQueue& queue(WaveDirection direction) const {
-    return direction == WaveDirection::In ? input_ : output_;
-  }
 
   // Opens the direction's device for `format`, a PCM format the wave layer can move; the
   // wave function then opens the queue. The direction is closed.

@@ -19,10 +19,6 @@ namespace osciloskop {
 
 enum class WaveDirection { In, Out };
 
-// True for the formats the wave layer can move: PCM, 8 or 16 bits, 1 or 2 channels,
-// 8000..192000 frames per second, block align and byte rate consistent.
-bool isSupportedPcmFormat(const WAVEFORMATEX& format);
-
 class WaveDeviceQueue {
  public:
   // More than any stream queues at once (a stream uses at most four blocks).
