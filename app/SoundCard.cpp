@@ -49,12 +49,12 @@ std::unique_ptr<SimulatedCard> makeSimulatedCard(const ProgramOptions& options, 
   return card;
 }
 
-// The option a failed choice of PortAudio devices is about: the choice of a device names
-// its direction first ("no input device matches ..."); anything else is about the card.
-QString deviceOption(const std::string& reason) {
-  if (reason.rfind("no input", 0) == 0) return QStringLiteral("--input-device");
-  if (reason.rfind("no output", 0) == 0) return QStringLiteral("--output-device");
-  return QStringLiteral("--card portaudio");
+// The option a failed choice of PortAudio devices is about: the device not found, or else
+// the card.
+QString deviceOption(const std::optional<WaveDirection>& unmatched) {
+  if (!unmatched) return QStringLiteral("--card portaudio");
+  return *unmatched == WaveDirection::In ? QStringLiteral("--input-device")
+                                         : QStringLiteral("--output-device");
 }
 
 }  // namespace
@@ -109,10 +109,11 @@ std::unique_ptr<SoundCard> SoundCard::open(const ProgramOptions& options, QStrin
                  .arg(QString::fromStdString(reason));
     return nullptr;
   }
+  std::optional<WaveDirection> unmatched;
   auto card = PortAudioCard::create(
-      {options.inputDevice.toStdString(), options.outputDevice.toStdString()}, &reason);
+      {options.inputDevice.toStdString(), options.outputDevice.toStdString()}, &reason, &unmatched);
   if (!card) {
-    *error = QStringLiteral("%1: %2").arg(deviceOption(reason), QString::fromStdString(reason));
+    *error = QStringLiteral("%1: %2").arg(deviceOption(unmatched), QString::fromStdString(reason));
     return nullptr;
   }
   return std::unique_ptr<SoundCard>(new SoundCard(std::move(card), nullptr, {}));

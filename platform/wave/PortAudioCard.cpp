@@ -438,14 +438,18 @@ class PortAudioCard::Direction {
 
 // ---------------------------------------------------------------------------------------
 
-std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice,
-                                                     std::string* error) {
+std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice, std::string* error,
+                                                     std::optional<WaveDirection>* unmatched) {
   if (*error = portAudioError(); !error->empty()) return nullptr;
   const std::vector<AudioDeviceInfo> devices = portAudioDevices();
+  auto notFound = [unmatched](WaveDirection direction) {
+    if (unmatched) *unmatched = direction;
+    return nullptr;
+  };
   const int input = findDevice(devices, AudioDirection::Input, choice.input, error);
-  if (input < 0 && !choice.input.empty()) return nullptr;
+  if (input < 0 && !choice.input.empty()) return notFound(WaveDirection::In);
   const int output = findDevice(devices, AudioDirection::Output, choice.output, error);
-  if (output < 0 && !choice.output.empty()) return nullptr;
+  if (output < 0 && !choice.output.empty()) return notFound(WaveDirection::Out);
   return std::unique_ptr<PortAudioCard>(new PortAudioCard(choice, input, output));
 }
 

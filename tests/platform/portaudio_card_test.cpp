@@ -225,12 +225,31 @@ TEST(PortAudioCard, RefusesHandlesItDidNotGive) {
   installWaveBackend(nullptr);
 }
 
-TEST(PortAudioCard, UnknownDeviceNameFailsWithTheList) {
-  std::string error;
-  EXPECT_FALSE(PortAudioCard::create({"no card has this name", ""}, &error));
-  EXPECT_NE(error.find("no input device matches \"no card has this name\""), std::string::npos)
-      << error;
-  EXPECT_NE(error.find("Input devices:"), std::string::npos) << error;
+TEST(PortAudioCard, UnknownDeviceNameFailsWithTheListAndItsDirection) {
+  struct Case {
+    PortAudioCard::DeviceChoice choice;
+    const char* message;
+    const char* list;
+    WaveDirection unmatched;
+  };
+  const Case cases[] = {
+      {{"no card has this name", ""},
+       "no input device matches \"no card has this name\"",
+       "Input devices:",
+       WaveDirection::In},
+      {{"", "no card has this name"},
+       "no output device matches \"no card has this name\"",
+       "Output devices:",
+       WaveDirection::Out},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    std::optional<WaveDirection> unmatched;
+    EXPECT_FALSE(PortAudioCard::create(c.choice, &error, &unmatched));
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    EXPECT_NE(error.find(c.list), std::string::npos) << error;
+    EXPECT_EQ(unmatched, c.unmatched) << c.message;
+  }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <chrono>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "wave/WaveBackend.h"
@@ -42,9 +43,10 @@ class PortAudioCard : public WaveBackend {
   // Initialises PortAudio at the first call (it then stays initialised, with the sound
   // libraries' chatter kept off the standard error) and picks the devices. Returns null with
   // *error set when PortAudio fails or a named device does not exist (the text then lists
-  // the devices). A direction without any device is allowed: opening it fails with
-  // MMSYSERR_BADDEVICEID.
-  static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error);
+  // the devices, and *unmatched, when given, says the direction of the device not found).
+  // A direction without any device is allowed: opening it fails with MMSYSERR_BADDEVICEID.
+  static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error,
+                                               std::optional<WaveDirection>* unmatched = nullptr);
 
   // True when PortAudio has a default input device (the program then prefers the real card);
   // else false, with *reason (when given) saying what is missing.
