@@ -58,28 +58,23 @@ struct ChannelPaths {
 
 }  // namespace
 
-const BlockFigures& BlockFiguresReport::measure(std::span<const int16_t> interleaved) {
-  latest_ = meter_.Measure(interleaved, kCaptureRate, fullScaleVolts_);
-  return latest_;
-}
-
-void BlockFiguresReport::appendFields(ReportFields& fields) const {
+void appendFigureFields(ReportFields& fields, const BlockFigures& figures, bool volts) {
   static const ChannelPaths ulPaths("measured.UL."), urPaths("measured.UR.");
-  const std::pair<const ChannelPaths&, const ChannelFigures&> channels[] = {{ulPaths, latest_.ul},
-                                                                            {urPaths, latest_.ur}};
+  const std::pair<const ChannelPaths&, const ChannelFigures&> channels[] = {{ulPaths, figures.ul},
+                                                                            {urPaths, figures.ur}};
   for (const auto& [paths, channel] : channels) {
     fields.push_back({paths.hz, roundedOrNull(channel.hz, kHzDecimals)});
     fields.push_back({paths.rmsCounts, roundedTo(channel.rmsCounts, kCountDecimals)});
     fields.push_back({paths.peakCounts, channel.peakCounts});
     fields.push_back({paths.dcCounts, roundedTo(channel.dcCounts, kCountDecimals)});
     fields.push_back({paths.dBFS, roundedOrNull(channel.dBFS, kDecibelDecimals)});
-    if (fullScaleVolts_) fields.push_back({paths.rmsVolts, significantOrNull(channel.rmsVolts)});
+    if (volts) fields.push_back({paths.rmsVolts, significantOrNull(channel.rmsVolts)});
     fields.push_back({paths.clipped, channel.clipped});
     fields.push_back({paths.signal, channel.signal});
   }
   fields.push_back(
-      {QStringLiteral("measured.phaseDeg"), roundedOrNull(latest_.phaseDeg, kDegreeDecimals)});
-  fields.push_back({QStringLiteral("measured.ratio"), significantOrNull(latest_.ratio)});
+      {QStringLiteral("measured.phaseDeg"), roundedOrNull(figures.phaseDeg, kDegreeDecimals)});
+  fields.push_back({QStringLiteral("measured.ratio"), significantOrNull(figures.ratio)});
 }
 
 }  // namespace osciloskop

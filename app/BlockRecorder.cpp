@@ -2,7 +2,7 @@
 
 #include <sndfile.h>
 
-#include "HandedOffBlocks.h"
+#include "Instrument.h"
 #include "OutputFiles.h"
 
 namespace osciloskop {

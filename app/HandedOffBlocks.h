@@ -12,9 +12,6 @@ class TForm1;
 
 namespace osciloskop {
 
-// Frames per second of every block the capture hands off.
-inline constexpr int kCaptureRate = 44100;
-
 // Receives one block: stereo frames of 16-bit values as the card delivered them, the first
 // value of each frame UR, the second UL.
 using BlockConsumer = std::function<void(std::span<const int16_t> interleaved)>;

@@ -215,12 +215,14 @@ int runProgram(int argc, char** argv) {
   const bool analyzing = !options.analyzeFile.isEmpty();
   if (const QString problem = outputFilesProblem(options); !problem.isEmpty())
     return usageFailure(problem);
-  if (!options.headless && !analyzing && noDisplayAvailable()) {
+  // A recording is measured without a window, and so without any GUI platform.
+  if (analyzing) return analyzeRecording(options);
+  if (!options.headless && noDisplayAvailable()) {
     std::fputs("osciloskop: no display found: running headless on the offscreen platform\n",
                stderr);
     options.headless = true;
   }
-  if (options.headless || analyzing) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (options.headless) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (options.headless && !options.seconds) options.seconds = 3;
 
   QApplication application(argc, argv);
@@ -230,15 +232,6 @@ int runProgram(int argc, char** argv) {
   std::optional<FixedMixers> givenMixers;
   if (options.mixerDevices) givenMixers.emplace(*options.mixerDevices);
   MixerService& mixers = givenMixers ? static_cast<MixerService&>(*givenMixers) : systemMixers();
-
-  if (analyzing) {
-    // No sound card: the window's streams find no device and stay closed.
-    TForm1 form(nullptr, TForm1::CycleMode::UntilSettled, mixers);
-    applyStartupChoices(form, options);
-    return analyzeRecording(form, options.analyzeFile,
-                            options.csv ? ReportFormat::Csv : ReportFormat::Json,
-                            options.fullScaleVolts);
-  }
 
   QString error;
   std::unique_ptr<SoundCard> card = SoundCard::open(options, &error);

@@ -2,14 +2,13 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLabel>
-#include <QLineEdit>
 #include <QStringList>
 #include <cmath>
 #include <cstdio>
 
+#include "BlockFiguresReport.h"
+#include "Instrument.h"
 #include "RangeSelection.h"
-#include "TForm1.h"
 #include "TimeBase.h"
 
 namespace osciloskop {
@@ -27,21 +26,27 @@ QString jsonText(const QJsonValue& value) {
   return text.mid(1, text.size() - 2);
 }
 
+QJsonValue textOf(const ReadoutText& readout) {
+  const std::string_view view = readout.view();
+  return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
+}
+
 }  // namespace
 
-ReportFields readoutFields(const TForm1& form, double deviceTime, int64_t block,
-                           std::optional<uint64_t> xruns) {
-  const ScopeState& state = form.State();
+ReportFields readoutFields(const Instrument& instrument, double deviceTime, int64_t block,
+                           std::optional<uint64_t> xruns, bool volts) {
+  const ScopeState& state = instrument.State();
+  const InstrumentReadouts& readouts = instrument.Readouts();
   ReportFields fields = {
       // Microseconds: the simulated card counts them; the real card's clock is rounded to them.
       {QStringLiteral("t"), std::round(deviceTime * 1e6) / 1e6},
       {QStringLiteral("block"), static_cast<qint64>(block)},
-      {QStringLiteral("Edit4"), form.Edit4->text()},
-      {QStringLiteral("Edit12"), form.Edit12->text()},
-      {QStringLiteral("Edit1"), form.Edit1->text()},
-      {QStringLiteral("Edit8"), form.Edit8->text()},
-      {QStringLiteral("Panel2"), !form.Panel2->isHidden()},
-      {QStringLiteral("Panel14"), !form.Panel14->isHidden()},
+      {QStringLiteral("ulLevel"), textOf(readouts.ulLevel)},
+      {QStringLiteral("ulFrequency"), textOf(readouts.ulFrequency)},
+      {QStringLiteral("urLevel"), textOf(readouts.urLevel)},
+      {QStringLiteral("urFrequency"), textOf(readouts.urFrequency)},
+      {QStringLiteral("overRangeWarning"), readouts.overRangeWarning},
+      {QStringLiteral("displayLimitWarning"), readouts.displayLimitWarning},
       {QStringLiteral("ulRange"), nameOrNull(AppliedRangeName(state, Channel::UL))},
       {QStringLiteral("urRange"), nameOrNull(AppliedRangeName(state, Channel::UR))},
       {QStringLiteral("timeBase"), nameOrNull(AppliedTimeBaseName(state))},
@@ -49,6 +54,7 @@ ReportFields readoutFields(const TForm1& form, double deviceTime, int64_t block,
       {QStringLiteral("traceOffset"), state.traceOffset},
   };
   if (xruns) fields.push_back({QStringLiteral("xruns"), static_cast<qint64>(*xruns)});
+  appendFigureFields(fields, instrument.Figures(), volts);
   return fields;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-// The readouts of the window as one report line for scripts: the controls' texts exactly
-// as shown, the warning panels, the range and time base in force, the trace position, and
-// for a live run the sound card's over- and underruns so far. A line is written as JSON,
-// or as a row of CSV under a header row.
+// The instrument's readouts as one report line for scripts: the readout texts exactly as
+// the window shows them, the warnings, the range and time base in force, the trace
+// position, the block's measured figures, and for a live run the sound card's over- and
+// underruns so far. A line is written as JSON, or as a row of CSV under a header row.
 
 #include <QJsonValue>
 #include <QString>
@@ -11,9 +11,9 @@
 #include <optional>
 #include <vector>
 
-class TForm1;
-
 namespace osciloskop {
+
+class Instrument;
 
 // One field of a report line, named by its path of JSON keys: "measured.UL.hz" is the key
 // "hz" of the object "UL" of the object "measured".
@@ -24,8 +24,10 @@ struct ReportField {
 // The fields of a line in the order they are written, as scripts and people read them.
 using ReportFields = std::vector<ReportField>;
 
-ReportFields readoutFields(const TForm1& form, double deviceTime, int64_t block,
-                           std::optional<uint64_t> xruns = std::nullopt);
+// The line of the block taken last: `figures` adds the object "measured" (with rmsVolts when
+// `volts`).
+ReportFields readoutFields(const Instrument& instrument, double deviceTime, int64_t block,
+                           std::optional<uint64_t> xruns, bool volts);
 
 // The line as one JSON object on one line: consecutive fields that share a path's first
 // keys go into one nested object.

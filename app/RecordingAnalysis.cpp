@@ -4,9 +4,10 @@
 #include <array>
 #include <cstdio>
 
-#include "BlockFiguresReport.h"
-#include "CommandLine.h"
-#include "TForm1.h"
+#include "GeneratorSlider.h"
+#include "Instrument.h"
+#include "ReadoutReport.h"
+#include "ToneGenerator.h"
 #include "file/SoundFileReader.h"
 
 namespace osciloskop {
@@ -15,10 +16,39 @@ namespace {
 
 constexpr int kBlockFrames = 11025;  // one capture block: 0.25 s of stereo frames
 
+// The choices the command line makes after start-up, as the window's controls make them:
+// the generator's frequency slider (its start position changes nothing), then the lists,
+// each shown and chosen. The command line has checked each against the start-up ranges.
+void applyStartupChoices(Instrument& instrument, ToneGenerator& generator,
+                         const ProgramOptions& options) {
+  if (options.generatorFrequency && *options.generatorFrequency != kStartFrequencyPosition) {
+    if (const auto setting = FrequencyForSliderPosition(*options.generatorFrequency)) {
+      generator.SetFrequency(setting->frequency);
+      instrument.GeneratorFrequencyMoved();
+    }
+  }
+  ListItemsShown items = instrument.ItemsShown();
+  if (options.timeBase) {
+    items.timeBase = *options.timeBase;
+    instrument.ShowListItems(items);
+    instrument.TimeBaseChosen();
+  }
+  if (options.ulRange) {
+    items.ulRange = *options.ulRange;
+    instrument.ShowListItems(items);
+    instrument.UlRangeChosen();
+  }
+  if (options.urRange) {
+    items.urRange = *options.urRange;
+    instrument.ShowListItems(items);
+    instrument.UrRangeChosen();
+  }
+}
+
 }  // namespace
 
-int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
-                     std::optional<double> fullScaleVolts) {
+int analyzeRecording(const ProgramOptions& options) {
+  const QString& path = options.analyzeFile;
   const QString about = QStringLiteral("--analyze: \"%1\": ").arg(path);
   auto fail = [&about](const std::string& problem) {
     std::fprintf(stderr, "%s\n", qPrintable(usageError(about + QString::fromStdString(problem))));
@@ -33,8 +63,13 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
   // The block as the card delivers it: the file's first channel is the first value of each
   // frame (UR); a mono file feeds both channels.
   std::array<int16_t, 2 * kBlockFrames> block{};
-  BlockFiguresReport figures(fullScaleVolts);
-  ReportPrinter printer(format);
+  ToneGenerator generator;
+  generator.SetFrequency(kStartFrequencyPosition);
+  generator.SetAmplitude(kStartAmplitude);
+  Instrument instrument(generator);
+  applyStartupChoices(instrument, generator, options);
+  instrument.MeasureBlockFigures(options.fullScaleVolts);
+  ReportPrinter printer(options.csv ? ReportFormat::Csv : ReportFormat::Json);
   int64_t blocks = 0;
   size_t partialFrames = 0;
   for (;;) {
@@ -43,15 +78,12 @@ int analyzeRecording(TForm1& form, const QString& path, ReportFormat format,
       partialFrames = read;
       break;
     }
-    int32_t size = static_cast<int32_t>(block.size() * sizeof(int16_t));
-    form.AudioIn1BufferFilled(block.data(), size);
-    figures.measure(block);
-    form.MeasureAndDisplay();
+    instrument.TakeBlock(block);
+    if (instrument.StartPass()) instrument.DisplayFrame();
     const double start = static_cast<double>(blocks) * kBlockFrames / SoundFileReader::kRate;
     ++blocks;
-    ReportFields fields = readoutFields(form, start, blocks);
-    figures.appendFields(fields);
-    printer.print(fields);
+    printer.print(
+        readoutFields(instrument, start, blocks, std::nullopt, options.fullScaleVolts.has_value()));
   }
   if (!reader->error().empty()) return fail(reader->error());
   if (blocks == 0) {

@@ -12,7 +12,7 @@ namespace osciloskop {
 RunOutputs::RunOutputs(const ProgramOptions& options)
     : report_(options.report),
       printer_(options.csv ? ReportFormat::Csv : ReportFormat::Json),
-      figures_(options.fullScaleVolts) {
+      fullScaleVolts_(options.fullScaleVolts) {
   if (options.calibrate)
     calibration_.emplace(options.calibrate->channel, options.calibrate->voltsRms);
 }
@@ -37,12 +37,10 @@ void RunOutputs::attach(TForm1& form, WaveBackend& backend,
       }
     });
   }
-  if (report_ || calibration_) {
-    consumers.push_back([this](std::span<const int16_t> block) { figures_.measure(block); });
-  }
+  if (report_ || calibration_) form.Instrument().MeasureBlockFigures(fullScaleVolts_);
   if (calibration_) {
-    consumers.push_back([this, fail](std::span<const int16_t>) {
-      if (!calibration_->add(figures_.latest())) fail(calibration_->problem());
+    consumers.push_back([this, fail, &form](std::span<const int16_t>) {
+      if (!calibration_->add(form.Instrument().Figures())) fail(calibration_->problem());
     });
   }
   if (report_) {
@@ -51,10 +49,8 @@ void RunOutputs::attach(TForm1& form, WaveBackend& backend,
     form.onDisplayFrame = [this, &form, &backend] {
       if (!reportPending_) return;
       reportPending_ = false;
-      ReportFields fields =
-          readoutFields(form, backend.deviceTime(), form.BlocksHandedOff(), backend.xruns());
-      figures_.appendFields(fields);
-      printer_.print(fields);
+      printer_.print(readoutFields(form.Instrument(), backend.deviceTime(), form.BlocksHandedOff(),
+                                   backend.xruns(), fullScaleVolts_.has_value()));
     };
   }
   passHandedOffBlocks(form, std::move(consumers));

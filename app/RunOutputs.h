@@ -2,14 +2,13 @@
 
 // What a live run makes of its captured blocks besides the window: the recording
 // (--record), the report lines with each block's figures (--report) and the calibration
-// (--calibrate). The figures are measured once per block, when the capture hands it off.
+// (--calibrate). The instrument measures the figures once per block, as it takes it.
 
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "BlockFiguresReport.h"
 #include "BlockRecorder.h"
 #include "Calibration.h"
 #include "CommandLine.h"
@@ -43,7 +42,7 @@ class RunOutputs {
 
   const bool report_;
   ReportPrinter printer_;
-  BlockFiguresReport figures_;
+  const std::optional<double> fullScaleVolts_;
   std::unique_ptr<BlockRecorder> recorder_;
   std::optional<Calibration> calibration_;
   bool reportPending_ = false;  // a block has been handed off since the last report line

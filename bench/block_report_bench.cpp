@@ -14,6 +14,7 @@
 
 #include "BlockFiguresReport.h"
 #include "BlockRecorder.h"
+#include "Instrument.h"
 #include "ReadoutReport.h"
 
 using namespace osciloskop;
@@ -36,11 +37,11 @@ std::vector<int16_t> Block() {
 
 void BM_MeasuredFiguresOfABlock(benchmark::State& bench) {
   const std::vector<int16_t> block = Block();
-  BlockFiguresReport figures(1.228);
+  BlockFigureMeter meter;
   for (auto _ : bench) {
-    figures.measure(block);
+    const BlockFigures figures = meter.Measure(block, kCaptureRate, 1.228);
     ReportFields fields;
-    figures.appendFields(fields);
+    appendFigureFields(fields, figures, true);
     benchmark::DoNotOptimize(jsonLine(fields));
   }
 }

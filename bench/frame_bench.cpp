@@ -60,8 +60,8 @@ void HandOff(TForm1& window, std::vector<int16_t>& block) {
 // The window as the benchmarks run it, holding the first block.
 struct BenchWindow {
   BenchWindow() {
-    window.show();                     // the screen image takes the client area's size
-    window.generatorFrequency = 1000;  // the time base follows the generator: stride 1
+    window.show();                          // the screen image takes the client area's size
+    window.Generator().SetFrequency(1000);  // the time base follows the generator: stride 1
     HandOff(window, blocks.figure);
   }
   void NextBlock(bool newBlock) {
@@ -84,7 +84,7 @@ void BM_WindowFrame(benchmark::State& run, bool newBlock) {
 }
 
 // The drawing part of the frame alone: grid, scale, trigger and trace, without the
-// measurement, range and time base steps that DrawDisplay runs first.
+// instrument's measurement, range and time base steps that DrawDisplay runs first.
 void BM_WindowDrawing(benchmark::State& run, bool newBlock) {
   BenchWindow bench;
   TForm1& window = bench.window;
@@ -96,7 +96,8 @@ void BM_WindowDrawing(benchmark::State& run, bool newBlock) {
     window.State().urStart = 1;
     window.DrawGrid();
     window.DrawScale();
-    window.FindFirstNegativeUR();
+    FindFirstNegativeStartUR(window.State());
+    FindTraceOffset(window.State());
     DrawTrace(window.canvas(), window.State(), window.ClientHeight());
   }
   benchmark::DoNotOptimize(window.Screen()->image().constBits());
@@ -121,13 +122,8 @@ void DrawWithQPainter(TForm1& window, QPainter& painter) {
     }
   }
 
-  window.MeasureLevelUL();
-  window.SetRangeUL();
-  window.MeasureFrequencyUL();
-  window.MeasureLevelUR();
-  window.SetRangeUR();
-  window.MeasureFrequencyUR();
-  window.SetTimeBase();
+  // The instrument's steps, the trigger included.
+  window.Instrument().DisplayFrame();
 
   ScaleText text;
   const int ascent = painter.fontMetrics().ascent();
@@ -159,10 +155,6 @@ void DrawWithQPainter(TForm1& window, QPainter& painter) {
       painter.drawText(370, y - 7 + ascent, string);
     }
   }
-  state.ulStart = 0;
-
-  window.FindFirstNegativeUR();
-  FindTraceOffset(state);
   const TraceMapping mapping(state, window.ClientHeight());
   const int s = state.traceStride;
   const int t = state.traceOffset;

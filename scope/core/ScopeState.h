@@ -1,8 +1,8 @@
 #pragma once
 
-// The one shared record of the main window: capture buffer, channel arrays, levels,
+// The one shared record of the instrument: capture buffer, channel arrays, levels,
 // frequencies, ranges, time base and display modes. Every numeric field starts at zero
-// and every array zero-filled; FormCreate sets the start values. Nothing in it is
+// and every array zero-filled; the instrument sets the start values. Nothing in it is
 // allocated at run time. Fields typed uint16_t wrap at 65536, as the measurement relies on.
 //
 // Channels: UR is the first value of each stereo frame, UL the second.
@@ -92,7 +92,4 @@ struct ScopeState {
   double traceScaleY = 0;
   uint16_t traceOffset = 0;
   int32_t periodicDisplay = 0;
-
-  // Tone generator (the frequency is a field of the window itself).
-  int32_t generatorAmplitude = 0;
 };

@@ -19,6 +19,9 @@ inline constexpr int32_t kStartFrequencyMin = 100;
 inline constexpr int32_t kStartFrequencyMax = 1000;
 inline constexpr int32_t kAmplitudeMin = 0;
 inline constexpr int32_t kAmplitudeMax = 32767;
+// The sliders' positions at start: a 100 Hz tone of 10000 counts.
+inline constexpr int32_t kStartFrequencyPosition = 100;
+inline constexpr int32_t kStartAmplitude = 10000;
 
 struct GeneratorFrequencySetting {
   int32_t frequency;    // Hz

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "Trigger.h"
-
 namespace osciloskop {
 
 namespace {
@@ -55,7 +53,6 @@ TraceMapping::TraceMapping(const ScopeState& state, int clientHeight)
       centreY(clientHeight / 2.0) {}
 
 void DrawTrace(Canvas& canvas, ScopeState& state, int clientHeight) {
-  FindTraceOffset(state);
   DrawTraceSegments(canvas, state, clientHeight);
   StorePreviousTrace(state);
 }

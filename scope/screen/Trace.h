@@ -57,10 +57,10 @@ class TraceMapping {
   double centreY;
 };
 
-// The X-Y trace, once urStart holds the first negative UR sample: the trigger gives
-// traceOffset; then for every segment of the figure the previous frame's segment is drawn
-// in black and the new one in aqua, traceStride channel entries apart; last the values
-// drawn are kept for the next frame's erasing. Leaves the pen aqua, one pixel wide.
+// The X-Y trace from traceOffset, which the instrument's trigger has set: for every segment
+// of the figure the previous frame's segment is drawn in black and the new one in aqua,
+// traceStride channel entries apart; last the values drawn are kept for the next frame's
+// erasing. Leaves the pen aqua, one pixel wide.
 void DrawTrace(Canvas& canvas, ScopeState& state, int clientHeight);
 
 }  // namespace osciloskop

@@ -16,7 +16,7 @@
 #include "ApplicationIdle.h"
 #include "AudioIO.h"
 #include "AudioMixer.h"
-#include "HalfWaveFollower.h"
+#include "ListItems.h"
 #include "ScreenWidget.h"
 #include "StreamLaunch.h"
 
@@ -114,7 +114,7 @@ void TForm1::RepaintWindow() {
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
-  state.sampleCount = 22100;
+  // The instrument has its start values; the window lays itself out and shows them.
   SetWindowBounds(0, 0, 800, 525);
   SetClientHeight(526);
 
@@ -124,29 +124,12 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
   Edit19->move(Edit19->x(), centre + 220);
   Edit5->move(Edit5->x(), centre + 2);
 
-  state.traceScaleX = state.traceScaleY = 0.062923;
-  state.millivoltsPerCount = 0.066424;
   RadioButton1->setChecked(true);
-  state.frequencyFromGenerator = 0;
-  state.urDivisionValue = 10.0;
-  state.urGain = 1.0;
-  state.ulDivisionValue = 10.0;
-  state.ulGain = 1.0;
-  state.periodicDisplay = 1;
   DrawGrid();
 
-  state.traceStride = 6;
-  state.urSmoothing = kFollowerSmoothing;
-  state.ulSmoothing = kFollowerSmoothing;
-  state.urRangeApplied.fill(0);
-  state.ulRangeApplied.fill(0);
-  state.timeBaseApplied.fill(0);
-  state.autoTimeBase = 1;
-  ComboBox1->setCurrentIndex(8);
-  state.ulAutoRange = 1;
-  state.urAutoRange = 1;
-  ComboBox2->setCurrentIndex(0);
-  ComboBox3->setCurrentIndex(0);
+  ComboBox1->setCurrentIndex(Instrument::kStartItems.timeBase);
+  ComboBox2->setCurrentIndex(Instrument::kStartItems.ulRange);
+  ComboBox3->setCurrentIndex(Instrument::kStartItems.urRange);
   ComboBox4->setCurrentIndex(0);
 
   SetUpGenerator();
@@ -174,15 +157,10 @@ bool TForm1::FramesSettled() const {
 }
 
 bool TForm1::AudioIn1BufferFilled(void* Buffer, int32_t& Size) {
-  // The capture arrays hold 44100 values: a block larger than that (never the configured
-  // one) is cut there rather than written past the arrays.
-  state.sampleCount = std::clamp<int32_t>(Size / 2, 0, kChannelLength);
-  const auto* values = static_cast<const int16_t*>(Buffer);
-  for (int i = 0; i < state.sampleCount; ++i) state.captureBuffer[i] = values[i];
-  ++state.captureGeneration;
-  ++blocksHandedOff;
+  const std::span<const int16_t> taken = instrument_->TakeBlock(
+      std::span(static_cast<const int16_t*>(Buffer), static_cast<size_t>(std::max(Size / 2, 0))));
   FrameInputsChanged();
-  if (onBlockHandedOff) onBlockHandedOff(std::span(values, static_cast<size_t>(state.sampleCount)));
+  if (onBlockHandedOff) onBlockHandedOff(taken);
   return false;
 }
 
@@ -215,15 +193,11 @@ void TForm1::ScheduleLaunchRetry() {
 }
 
 void TForm1::MeasureAndDisplay() {
-  state.urStart = 1;
-  if (state.periodicDisplay == 1) {
+  if (instrument_->StartPass()) {
     DrawGrid();
     DrawDisplay();
   } else {
-    MeasureLevelUL();
-    MeasureFrequencyUL();
-    MeasureLevelUR();
-    MeasureFrequencyUR();
+    ShowReadouts();
   }
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
-// The main window: owns the stream components, the mixer component, every control and
-// ScopeState. Its operations are split over several files by what they do:
+// The main window, a view of the instrument and the tone generator: it owns them, the stream
+// components, the mixer component and every control; it forwards the controls' events to
+// the instrument and the generator and shows what they hand back. Its operations are split
+// over several files by what they do:
 //   TForm1.cpp           construction, start-up (FormCreate), capture hand-off, idle cycle
 //   TForm1Layout.cpp     the controls and the menu bar as the window lays them out
 //   TForm1Commands.cpp   the commands of the control strip and the menu
-//   TForm1Measure.cpp    level and frequency measurement, ranges, time base
-//   TForm1Display.cpp    grid, scale and the X-Y trace
-//   TForm1Generator.cpp  the tone generator and its sliders
+//   TForm1Display.cpp    a display frame: the instrument's steps shown, grid, scale, trace
+//   TForm1Generator.cpp  the generator's sliders and the output stream's blocks
 
 #include <QMainWindow>
 #include <QTimer>
@@ -18,7 +19,9 @@
 #include <span>
 
 #include "Canvas.h"
+#include "Instrument.h"
 #include "ScopeState.h"
+#include "ToneGenerator.h"
 #include "mixer/Mixer.h"
 
 class QAction;
@@ -52,8 +55,13 @@ class TForm1 : public QMainWindow {
                   MixerService& mixers = systemMixers());
   ~TForm1() override;
 
-  ScopeState& State() { return state; }
-  const ScopeState& State() const { return state; }
+  osciloskop::Instrument& Instrument() { return *instrument_; }
+  const osciloskop::Instrument& Instrument() const { return *instrument_; }
+  osciloskop::ToneGenerator& Generator() { return *generator_; }
+  const osciloskop::ToneGenerator& Generator() const { return *generator_; }
+  // The instrument's record.
+  ScopeState& State() { return instrument_->Record(); }
+  const ScopeState& State() const { return instrument_->State(); }
   Canvas& canvas() { return *Canvas_; }
   osciloskop::ScreenWidget* Screen() const { return screen; }
   int ClientHeight() const;
@@ -83,7 +91,7 @@ class TForm1 : public QMainWindow {
   // capture arrays took), and after every display frame (DrawDisplay).
   std::function<void(std::span<const int16_t> values)> onBlockHandedOff;
   std::function<void()> onDisplayFrame;
-  int64_t BlocksHandedOff() const { return blocksHandedOff; }
+  int64_t BlocksHandedOff() const { return instrument_->BlocksTaken(); }
 
   // --- Start-up, capture and the acquisition cycle ---
   void FormCreate(QObject* Sender);
@@ -96,23 +104,11 @@ class TForm1 : public QMainWindow {
   // the grid and a display frame, in single-shot display the measurement alone.
   void MeasureAndDisplay();
 
-  // --- Measurement, ranges and time base ---
-  void MeasureLevelUL();
-  void MeasureLevelUR();
-  void SetRangeUL();
-  void SetRangeUR();
-  void MeasureFrequencyUL();
-  void MeasureFrequencyUR();
-  void FindHalfWaveUL();
-  void FindHalfWaveUR();
-  void FindFirstPositiveUL();
-  void FindFirstPositiveUR();
-  void FindFirstNegativeUR();
-  void SetTimeBase();
-
   // --- Display ---
   void DrawGrid();
   void DrawScale();
+  // A display frame: the instrument's steps, then what they hand back shown (readouts,
+  // warnings, captions, a cleared screen), the scale and the trace.
   void DrawDisplay();
 
   // --- Commands ---
@@ -138,8 +134,6 @@ class TForm1 : public QMainWindow {
   TAudioOut* AudioOut1 = nullptr;
   TAudioIn* AudioIn1 = nullptr;
   TAudioMixer* AudioMixer1 = nullptr;
-
-  int32_t generatorFrequency = 0;
 
   // Control strip.
   QComboBox* ComboBox4 = nullptr;
@@ -204,11 +198,18 @@ class TForm1 : public QMainWindow {
   void ConnectGenerator();  // TForm1Generator.cpp: the generator strip's handlers
   void SetUpGenerator();    // TForm1Generator.cpp: the generator's start-up values
 
-  std::unique_ptr<ScopeState> stateStorage = std::make_unique<ScopeState>();
-  ScopeState& state = *stateStorage;
+  // Shows the instrument's readouts and warnings in their controls.
+  void ShowReadouts();
+  // Writes the captions of the ranges a frame applied, and clears the screen after a new
+  // range or time base.
+  void ShowAppliedRanges(const osciloskop::FrameOutcome& outcome);
+
+  const std::unique_ptr<osciloskop::ToneGenerator> generator_ =
+      std::make_unique<osciloskop::ToneGenerator>();
+  const std::unique_ptr<osciloskop::Instrument> instrument_ =
+      std::make_unique<osciloskop::Instrument>(*generator_);
   osciloskop::ScreenWidget* screen = nullptr;
   std::unique_ptr<Canvas> Canvas_;
-  int64_t blocksHandedOff = 0;
 
   const CycleMode cycleMode;
   MixerService& mixers;

@@ -1,5 +1,5 @@
-// The commands of the control strip and the menu, and their wiring to the widgets. They set
-// mode fields of the scope state, move the scale captions, or clear the screen and run one
+// The commands of the control strip and the menu, and their wiring to the widgets. They are
+// the instrument's operations, or move the scale captions, or clear the screen and run one
 // display pass; the acquisition cycle picks the new settings up on its next pass, which each
 // command asks for.
 
@@ -64,7 +64,11 @@ void TForm1::ConnectCommands() {
   connect(file1, &QAction::triggered, this, [this] { file1Click(file1); });
   // The display frame reads the range and time-base lists' items, however they were set.
   for (QComboBox* list : {ComboBox1, ComboBox2, ComboBox3}) {
-    connect(list, &QComboBox::currentIndexChanged, this, &TForm1::FrameInputsChanged);
+    connect(list, &QComboBox::currentIndexChanged, this, [this] {
+      instrument_->ShowListItems(
+          {ComboBox2->currentIndex(), ComboBox3->currentIndex(), ComboBox1->currentIndex()});
+      FrameInputsChanged();
+    });
   }
 }
 
@@ -75,12 +79,12 @@ void TForm1::ComboBox4Click(QObject* /*Sender*/) {
 }
 
 void TForm1::RadioButton1Click(QObject* /*Sender*/) {
-  state.periodicDisplay = 1;
+  instrument_->SetPeriodicDisplay(true);
   FrameInputsChanged();
 }
 
 void TForm1::RadioButton2Click(QObject* /*Sender*/) {
-  state.periodicDisplay = 0;
+  instrument_->SetPeriodicDisplay(false);
   RepaintWindow();
   DrawDisplay();
   // Both buttons show unchecked, so the next click on "jednorázové" checks it again and
@@ -91,30 +95,22 @@ void TForm1::RadioButton2Click(QObject* /*Sender*/) {
 }
 
 void TForm1::ComboBox2Click(QObject* /*Sender*/) {
-  state.ulAutoRange = ComboBox2->currentIndex() == kRangeAutomaticItem ? 1 : 0;
+  instrument_->UlRangeChosen();
   FrameInputsChanged();
 }
 
 void TForm1::ComboBox3Click(QObject* /*Sender*/) {
-  // The off item counts as a fixed choice.
-  state.urAutoRange = ComboBox3->currentIndex() == kRangeAutomaticItem ? 1 : 0;
+  instrument_->UrRangeChosen();
   FrameInputsChanged();
 }
 
 void TForm1::ComboBox1Click(QObject* /*Sender*/) {
-  const int index = ComboBox1->currentIndex();
-  state.autoTimeBase = index == 0 ? 1 : 0;
-  if (index == kTimeBaseGeneratorItem) {
-    state.frequencyFromGenerator = 1;
-    state.autoTimeBase = 1;
-  } else {
-    state.frequencyFromGenerator = 0;
-  }
+  instrument_->TimeBaseChosen();
   FrameInputsChanged();
 }
 
 void TForm1::Button2Click(QObject* /*Sender*/) {
-  state.sampleCount = 22100;
+  instrument_->Optimum();
   SetWindowBounds(0, 0, 800, 525);
   SetClientHeight(526);
   // The centre is read again for each caption, as the client height is the window's.

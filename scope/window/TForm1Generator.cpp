@@ -1,5 +1,5 @@
-// The tone generator: the block writer of the output stream, the amplitude and frequency
-// sliders with the band list, and the generator's start-up values.
+// The generator strip: the amplitude and frequency sliders with the band list set the tone
+// generator, whose blocks the output stream plays, and its start-up positions.
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,7 +11,6 @@
 #include "StreamLaunch.h"
 #include "TForm1.h"
 #include "TScrollBar.h"
-#include "ToneSynthesis.h"
 
 using namespace osciloskop;
 
@@ -30,31 +29,25 @@ void TForm1::SetUpGenerator() {
   // also makes the first start of the input stream.
   ScrollBar5->SetMin(kStartFrequencyMin);
   ScrollBar5->SetMax(kStartFrequencyMax);
-  ScrollBar5->SetPosition(100);
-  generatorFrequency = ScrollBar5->Position();
+  ScrollBar5->SetPosition(kStartFrequencyPosition);
+  generator_->SetFrequency(ScrollBar5->Position());
   Edit14->setText(QString::fromStdString(FormatHertz(ScrollBar5->Position())));
   ScrollBar5->SetLargeChange(10);
   ScrollBar5->SetSmallChange(1);
 
-  state.ulFrequency = state.urFrequency = 40.0;
-
-  Panel14->hide();
+  instrument_->HideDisplayLimitWarning();
+  ShowReadouts();
   ComboBox8->setCurrentIndex(1);
 
   ScrollBar4->SetMin(kAmplitudeMin);
   ScrollBar4->SetMax(kAmplitudeMax);
-  ScrollBar4->SetPosition(10000);
+  ScrollBar4->SetPosition(kStartAmplitude);
   ScrollBar4Change(ScrollBar4);
-
-  if (ComboBox1->currentIndex() == kTimeBaseGeneratorItem) {
-    state.frequencyFromGenerator = 1;
-    state.autoTimeBase = 1;
-  }
 }
 
 bool TForm1::AudioOut1FillBuffer(void* Buffer, int32_t& Size) {
-  FillToneBlock(static_cast<unsigned char*>(Buffer), Size, AudioOut1->FilledCount(),
-                AudioOut1->FrameRate(), generatorFrequency, state.generatorAmplitude);
+  generator_->FillBlock(static_cast<unsigned char*>(Buffer), Size, AudioOut1->FilledCount(),
+                        AudioOut1->FrameRate());
   return true;
 }
 
@@ -67,20 +60,21 @@ void TForm1::AudioOut1Stop(QObject* /*Sender*/) {
 }
 
 void TForm1::ScrollBar4Change(QObject* /*Sender*/) {
-  state.generatorAmplitude = ScrollBar4->Position();
+  generator_->SetAmplitude(ScrollBar4->Position());
   Edit13->setText(QStringLiteral("amplituda (číslo) = ") +
-                  QString::number(state.generatorAmplitude));
+                  QString::number(generator_->Amplitude()));
   FrameInputsChanged();
 }
 
 void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
   if (const auto setting = FrequencyForSliderPosition(ScrollBar5->Position())) {
-    generatorFrequency = setting->frequency;
+    generator_->SetFrequency(setting->frequency);
     Edit14->setText(QString::fromStdString(setting->text));
     ScrollBar5->SetLargeChange(setting->largeChange);
     ScrollBar5->SetSmallChange(setting->smallChange);
   }
-  Panel14->setVisible(ExceedsDisplayLimit(generatorFrequency));
+  instrument_->GeneratorFrequencyMoved();
+  ShowReadouts();
   LaunchWithRetry(AudioIn1);
   FrameInputsChanged();
 }

@@ -142,7 +142,8 @@ TEST(ProgramFigures, AnalysisGivesTheFiguresAsJsonAndAsCsv) {
       channelColumns << QStringLiteral("measured.%1.%2").arg(channel, key);
   }
   EXPECT_EQ(rows[0],
-            "t,block,Edit4,Edit12,Edit1,Edit8,Panel2,Panel14,ulRange,urRange,timeBase,"
+            "t,block,ulLevel,ulFrequency,urLevel,urFrequency,overRangeWarning,displayLimitWarning,"
+            "ulRange,urRange,timeBase,"
             "traceStride,traceOffset," +
                 channelColumns.join(',') + ",measured.phaseDeg,measured.ratio");
   const QStringList header = rows[0].split(',');

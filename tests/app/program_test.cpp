@@ -38,14 +38,14 @@ TEST(Program, VirtualTimeReportAgreesWithTheHandCalculationAndRepeatsExactly) {
     const QJsonObject& line = lines[i];
     EXPECT_EQ(line["block"].toInt(), static_cast<int>(i) + 1);
     EXPECT_DOUBLE_EQ(line["t"].toDouble(), 0.25 * static_cast<double>(i + 1));
-    EXPECT_EQ(line["Edit4"].toString(), " 332 mV");
-    EXPECT_EQ(line["Edit1"].toString(), " 332 mV");
-    EXPECT_EQ(line["Edit8"].toString(), "  920 Hz");
+    EXPECT_EQ(line["ulLevel"].toString(), " 332 mV");
+    EXPECT_EQ(line["urLevel"].toString(), " 332 mV");
+    EXPECT_EQ(line["urFrequency"].toString(), "  920 Hz");
     EXPECT_EQ(line["ulRange"].toString(), "500 mV");
     EXPECT_EQ(line["urRange"].toString(), "500 mV");
     EXPECT_EQ(line["timeBase"].toString(), "2 msec");
     EXPECT_EQ(line["traceStride"].toInt(), 1);
-    EXPECT_FALSE(line["Panel2"].toBool());
+    EXPECT_FALSE(line["overRangeWarning"].toBool());
   }
   EXPECT_EQ(runProgram(arguments).out, first.out)
       << "a virtual-time run prints the same every time";
@@ -59,8 +59,8 @@ TEST(Program, StartsWithTheGeneratorsTone) {
   const std::vector<QJsonObject> lines = jsonLines(run.out);
   ASSERT_FALSE(lines.empty());
   // The readouts follow the generator at start; its tone reaches the input by loopback.
-  EXPECT_EQ(lines[0]["Edit8"].toString(), "   100 Hz");
-  EXPECT_EQ(lines[0]["Edit1"].toString(), " 332 mV");
+  EXPECT_EQ(lines[0]["urFrequency"].toString(), "   100 Hz");
+  EXPECT_EQ(lines[0]["urLevel"].toString(), " 332 mV");
   EXPECT_EQ(lines[0]["timeBase"].toString(), "20 msec");
 }
 
@@ -77,12 +77,12 @@ TEST(Program, AnalyzesARecordingBlockByBlock) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_EQ(lines[i]["block"].toInt(), static_cast<int>(i) + 1);
     EXPECT_DOUBLE_EQ(lines[i]["t"].toDouble(), 0.25 * static_cast<double>(i));
-    EXPECT_EQ(lines[i]["Edit1"].toString(), " 332 mV");
-    EXPECT_EQ(lines[i]["Edit4"].toString(), " 332 mV");
+    EXPECT_EQ(lines[i]["urLevel"].toString(), " 332 mV");
+    EXPECT_EQ(lines[i]["ulLevel"].toString(), " 332 mV");
   }
   // The first block starts both sines at phase 0: the worked examples of the measurement.
-  EXPECT_EQ(lines[0]["Edit8"].toString(), "  920 Hz");
-  EXPECT_EQ(lines[0]["Edit12"].toString(), "    50 Hz");
+  EXPECT_EQ(lines[0]["urFrequency"].toString(), "  920 Hz");
+  EXPECT_EQ(lines[0]["ulFrequency"].toString(), "    50 Hz");
 }
 
 TEST(Program, RefusesBadInputWithOneLineThenTheUsageLineAndStatus2) {
@@ -226,15 +226,15 @@ TEST(Program, AnalyzesEveryFormatAsTheSixteenBitFileAt44100Hz) {
         want.remove("measured");
       }
       if (c.channels == 1) {  // the UR tone on both channels
-        EXPECT_EQ(line["Edit4"], line["Edit1"]);
-        EXPECT_EQ(line["Edit12"], line["Edit8"]);
-        for (const char* key : {"Edit4", "Edit12", "ulRange"}) {
+        EXPECT_EQ(line["ulLevel"], line["urLevel"]);
+        EXPECT_EQ(line["ulFrequency"], line["urFrequency"]);
+        for (const char* key : {"ulLevel", "ulFrequency", "ulRange"}) {
           line.remove(key);
           want.remove(key);
         }
       }
       if (c.expect != SoundFileCase::Exact) {
-        for (const char* key : {"Edit1", "Edit4", "Edit8", "Edit12"}) {
+        for (const char* key : {"urLevel", "ulLevel", "urFrequency", "ulFrequency"}) {
           if (!line.contains(key)) continue;
           const bool vorbisLevel = c.format == (SF_FORMAT_OGG | SF_FORMAT_VORBIS) &&
                                    want[key].toString().endsWith(" mV");
@@ -272,9 +272,9 @@ TEST(Program, PlaysAConvertedFileAsTheSixteenBitOne) {
   ASSERT_GE(expected.size(), 4u);
   auto millivolts = [](const QJsonValue& text) { return text.toString().remove(" mV").toDouble(); };
   for (size_t i = 0; i < expected.size(); ++i) {
-    for (const char* key : {"Edit12", "Edit8", "ulRange", "urRange", "timeBase"})
+    for (const char* key : {"ulFrequency", "urFrequency", "ulRange", "urRange", "timeBase"})
       EXPECT_EQ(converted[i][key], expected[i][key]) << key << " block " << i;
-    for (const char* key : {"Edit4", "Edit1"})
+    for (const char* key : {"ulLevel", "urLevel"})
       EXPECT_NEAR(millivolts(converted[i][key]), millivolts(expected[i][key]), 1) << key;
   }
 }

@@ -26,9 +26,9 @@ TEST(ReportLine, WritesJsonAndCsvOfTheSameFields) {
   const QJsonValue null(QJsonValue::Null);
   const std::vector<LineCase> cases = {
       {"flat",
-       {{"t", 0.25}, {"Edit4", " 332 mV"}, {"Panel2", false}, {"ulRange", null}},
-       R"({"t": 0.25, "Edit4": " 332 mV", "Panel2": false, "ulRange": null})",
-       "t,Edit4,Panel2,ulRange",
+       {{"t", 0.25}, {"ulLevel", " 332 mV"}, {"overRangeWarning", false}, {"ulRange", null}},
+       R"({"t": 0.25, "ulLevel": " 332 mV", "overRangeWarning": false, "ulRange": null})",
+       "t,ulLevel,overRangeWarning,ulRange",
        R"(0.25," 332 mV",false,)"},
       {"nested after flat, closed at the end",
        {{"block", 1},

@@ -98,10 +98,10 @@ class TimedRun {
 bool ShowsTheTone(const QJsonObject& report) {
   static const QStringList frequencies = {"  460 Hz", "  470 Hz", "  480 Hz", "  490 Hz",
                                           "  500 Hz"};
-  for (const char* level : {"Edit1", "Edit4"})
+  for (const char* level : {"urLevel", "ulLevel"})
     if (std::abs(report[level].toString().remove(" mV").toDouble() - 332) > 20) return false;
-  return frequencies.contains(report["Edit8"].toString()) &&
-         frequencies.contains(report["Edit12"].toString());
+  return frequencies.contains(report["urFrequency"].toString()) &&
+         frequencies.contains(report["ulFrequency"].toString());
 }
 
 const QStringList kToneRun = {

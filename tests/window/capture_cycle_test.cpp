@@ -122,7 +122,7 @@ TEST_F(CaptureCycle, TheToneStartsAgainAfterTheCardComesBack) {
   std::vector<char> firstBlock(static_cast<size_t>(form->AudioOut1->BufferSize()));
   int32_t size = form->AudioOut1->BufferSize();
   FillToneBlock(reinterpret_cast<unsigned char*>(firstBlock.data()), size, 0, 44100,
-                form->generatorFrequency, form->State().generatorAmplitude);
+                form->Generator().Frequency(), form->Generator().Amplitude());
   EXPECT_TRUE(std::equal(firstBlock.begin(), firstBlock.end(), form->AudioOut1->Buffer(0)))
       << "the tone restarts from sample 0";
   live(0.5);

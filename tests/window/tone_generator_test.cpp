@@ -101,7 +101,7 @@ void ExpectStrip(const TForm1& window, const StripState& expected, const char* c
   EXPECT_EQ(window.ScrollBar5->Min(), expected.min) << context;
   EXPECT_EQ(window.ScrollBar5->Max(), expected.max) << context;
   EXPECT_EQ(window.ScrollBar5->Position(), expected.position) << context;
-  EXPECT_EQ(window.generatorFrequency, expected.frequency) << context;
+  EXPECT_EQ(window.Generator().Frequency(), expected.frequency) << context;
   EXPECT_EQ(window.Edit14->text(), expected.text) << context;
   EXPECT_EQ(!window.Panel14->isHidden(), expected.warning) << context;
 }
@@ -119,7 +119,7 @@ TEST(GeneratorStrip, StartUpValues) {
   EXPECT_EQ(window.ScrollBar4->Min(), 0);
   EXPECT_EQ(window.ScrollBar4->Max(), 32767);
   EXPECT_EQ(window.ScrollBar4->Position(), 10000);
-  EXPECT_EQ(state.generatorAmplitude, 10000);
+  EXPECT_EQ(window.Generator().Amplitude(), 10000);
   EXPECT_EQ(window.Edit13->text(), QStringLiteral("amplituda (číslo) = 10000"));
   EXPECT_EQ(state.ulFrequency, 40.0);
   EXPECT_EQ(state.urFrequency, 40.0);
@@ -151,7 +151,7 @@ TEST(GeneratorStrip, ChoosingTheBandTheSliderAlreadyShowsChangesNothing) {
   window.Edit14->setText(QStringLiteral("untouched"));
   ChooseBand(window, 1);
   EXPECT_EQ(window.Edit14->text(), QStringLiteral("untouched"));
-  EXPECT_EQ(window.generatorFrequency, 1000);
+  EXPECT_EQ(window.Generator().Frequency(), 1000);
 }
 
 TEST(GeneratorStrip, SettingTheBandFromTheProgramDoesNotMoveTheSlider) {
@@ -180,7 +180,7 @@ TEST(GeneratorStrip, SliderSetsFrequencyAndAmplitude) {
     window.show();
     if (c.band >= 0) ChooseBand(window, c.band);
     ClickScrollBar(window.ScrollBar5, c.part);
-    EXPECT_EQ(window.generatorFrequency, c.frequency) << c.text;
+    EXPECT_EQ(window.Generator().Frequency(), c.frequency) << c.text;
     EXPECT_EQ(window.Edit14->text(), QString::fromUtf8(c.text));
     EXPECT_EQ(!window.Panel14->isHidden(), c.warning) << c.text;
   }
@@ -188,10 +188,10 @@ TEST(GeneratorStrip, SliderSetsFrequencyAndAmplitude) {
   TForm1 window;
   window.show();
   ClickScrollBar(window.ScrollBar4, QStyle::SC_ScrollBarAddPage);
-  EXPECT_EQ(window.State().generatorAmplitude, 10010);
+  EXPECT_EQ(window.Generator().Amplitude(), 10010);
   EXPECT_EQ(window.Edit13->text(), QStringLiteral("amplituda (číslo) = 10010"));
   QTest::keyClick(window.ScrollBar4, Qt::Key_Home);
-  EXPECT_EQ(window.State().generatorAmplitude, 0);
+  EXPECT_EQ(window.Generator().Amplitude(), 0);
   EXPECT_EQ(window.Edit13->text(), QStringLiteral("amplituda (číslo) = 0"));
 }
 
@@ -250,5 +250,5 @@ TEST_F(GeneratorStreams, FrequencyChangeStartsTheInputOnlyWhenItIsClosed) {
   EXPECT_TRUE(window.AudioIn1->DeviceOpen());
   window.ScrollBar5->SetPosition(600);  // recording: both launches are refused harmlessly
   EXPECT_TRUE(window.AudioIn1->DeviceOpen());
-  EXPECT_EQ(window.generatorFrequency, 600);
+  EXPECT_EQ(window.Generator().Frequency(), 600);
 }
