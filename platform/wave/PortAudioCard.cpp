@@ -5,6 +5,7 @@
 #include <pa_jack.h>
 #include <portaudio.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -83,19 +84,51 @@ PaError initialisePortAudio() {
   return result;
 }
 
+// Every PortAudio call that can block runs on this one thread, for the life of the process:
+// PortAudio is not made for calls from several threads at once, and one call stuck on a
+// sound server that does not answer (Pa_Initialize connecting to a stopped PulseAudio
+// server) must hold up neither the UI thread nor the calls after it.
+BoundedCaller& portAudioThread() {
+  static BoundedCaller thread;
+  return thread;
+}
+
+std::string noAnswer() {
+  return "PortAudio: the sound server did not answer within " +
+         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kOpenTimeout).count()) +
+         " s";
+}
+
+// What became of PortAudio's initialisation at first use.
+struct PortAudioStart {
+  bool answered = false;  // false: still inside Pa_Initialize, on a server that does not answer
+  std::string error;      // empty when PortAudio is initialised
+};
+
 // PortAudio is initialised at first use and stays so for the life of the process, but for
-// the moments a card reads the device list again. Empty when it succeeded.
-const std::string& portAudioError() {
-  static const std::string error = [] {
+// the moments a card reads the device list again. The first call waits for it for at most
+// kOpenTimeout; an initialisation that overruns goes on by itself, and a later call sees how
+// it ended.
+PortAudioStart portAudioStart() {
+  static constexpr PaError kPending = 1;  // PortAudio's own codes are 0 and negative
+  static const auto result = [] {
     filterLibraryChatter();
     // Probing the devices must not start a JACK server (ALSA's jack device would).
     setenv("JACK_NO_START_SERVER", "1", 0);
     PaJack_SetClientName("osciloskop");
-    const PaError result = initialisePortAudio();
-    return result == paNoError ? std::string()
-                               : std::string("PortAudio: ") + Pa_GetErrorText(result);
+    auto result = std::make_shared<std::atomic<PaError>>(kPending);
+    portAudioThread().run(
+        [result] {
+          result->store(initialisePortAudio());
+          return true;
+        },
+        kOpenTimeout);
+    return result;
   }();
-  return error;
+  const PaError error = result->load();
+  if (error == kPending) return {false, {}};
+  return {true,
+          error == paNoError ? std::string() : std::string("PortAudio: ") + Pa_GetErrorText(error)};
 }
 
 std::vector<AudioDeviceInfo> portAudioDevices() {
@@ -137,12 +170,18 @@ AudioDirection audioDirection(WaveDirection direction) {
 // on the UI thread, the frames moved by the stream's callback into or out of `link_`.
 class PortAudioCard::Direction {
  public:
-  Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device)
+  // Without a `device` and `away`, the device is taken for lost from the start (the sound
+  // server did not answer), silently: the card says so once for both directions.
+  Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device, bool away)
       : queue(card.queue(direction)),
         card_(card),
         direction_(direction),
         wanted_(std::move(wanted)) {
     useDevice(device);
+    if (away) {
+      away_ = true;
+      watch_.lost(deviceName_, [](const std::string&) {});
+    }
   }
   ~Direction() { closeStream(); }
   Direction(const Direction&) = delete;
@@ -243,7 +282,8 @@ class PortAudioCard::Direction {
   }
 
   // After the device list was read again: the same device, found by its name (the default
-  // device of the time, too: a new default is not what the user was measuring).
+  // device of the time, too: a new default is not what the user was measuring; before any
+  // list was read, the one the command line names).
   void findDeviceAgain(const std::vector<AudioDeviceInfo>& devices) {
     std::string ignored;
     useDevice(findDevice(devices, audioDirection(direction_),
@@ -440,7 +480,11 @@ class PortAudioCard::Direction {
 
 std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice, std::string* error,
                                                      std::optional<WaveDirection>* unmatched) {
-  if (*error = portAudioError(); !error->empty()) return nullptr;
+  const PortAudioStart start = portAudioStart();
+  // A server that does not answer is a device lost from the start: looked for again as
+  // after a loss. A named device is then found by its name once the list can be read.
+  if (!start.answered) return std::unique_ptr<PortAudioCard>(new PortAudioCard(choice, -1, -1));
+  if (*error = start.error; !error->empty()) return nullptr;
   const std::vector<AudioDeviceInfo> devices = portAudioDevices();
   auto notFound = [unmatched](WaveDirection direction) {
     if (unmatched) *unmatched = direction;
@@ -454,7 +498,9 @@ std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice,
 }
 
 bool PortAudioCard::hasInputDevice(std::string* reason) {
-  const std::string& error = portAudioError();
+  const PortAudioStart start = portAudioStart();
+  if (!start.answered) return true;
+  const std::string& error = start.error;
   if (error.empty() && defaultDevice(AudioDirection::Input) >= 0) return true;
   if (reason) {
     *reason = error.empty() ? "PortAudio has no default input device" : error;
@@ -463,8 +509,13 @@ bool PortAudioCard::hasInputDevice(std::string* reason) {
 }
 
 bool PortAudioCard::listDevices(std::ostream& out) {
-  if (const std::string& error = portAudioError(); !error.empty()) {
-    out << error << '\n';
+  const PortAudioStart start = portAudioStart();
+  if (!start.answered) {
+    out << noAnswer() << '\n';
+    return false;
+  }
+  if (!start.error.empty()) {
+    out << start.error << '\n';
     return false;
   }
   writeAudioDeviceList(out, portAudioDevices(), defaultDevice(AudioDirection::Input),
@@ -473,10 +524,13 @@ bool PortAudioCard::listDevices(std::ostream& out) {
 }
 
 PortAudioCard::PortAudioCard(const DeviceChoice& choice, int inputDevice, int outputDevice)
-    : portAudio_(std::make_unique<BoundedCaller>()),
+    : portAudio_(&portAudioThread()),
+      unanswered_(!portAudioStart().answered),
       wake_(std::make_unique<WakeSignal>()),
-      in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice)),
-      out_(std::make_unique<Direction>(*this, WaveDirection::Out, choice.output, outputDevice)),
+      in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice,
+                                      unanswered_)),
+      out_(std::make_unique<Direction>(*this, WaveDirection::Out, choice.output, outputDevice,
+                                       unanswered_)),
       wakeNotifier_(wake_->fd(), QSocketNotifier::Read) {
   QObject::connect(&wakeNotifier_, &QSocketNotifier::activated, [this] {
     wake_->drain();
@@ -528,6 +582,10 @@ MMRESULT PortAudioCard::serviced(WaveDirection which, Action action) {
 }
 
 MMRESULT PortAudioCard::open(WaveDirection which, const WAVEFORMATEX& format) {
+  if (unanswered_) {
+    announce(noAnswer() + ": trying again until it answers");
+    unanswered_ = false;
+  }
   refreshDeviceList();
   return serviced(which, [&format](Direction& d) { return d.open(format); });
 }

@@ -120,6 +120,37 @@ void ExpectItsOwnToneMeasured(const QStringList& devices) {
   EXPECT_FALSE(run.err().contains("lost")) << run.err().toStdString();
 }
 
+// The process id of the PulseAudio fixture's server.
+pid_t PulseServerPid() {
+  QFile pidFile(QStringLiteral(OSCILOSKOP_PULSE_FIXTURE_DIR "/server.pid"));
+  return pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
+}
+
+// The server stopped (SIGSTOP) for as long as it lives: it holds its clients' connections
+// but answers nothing, as a hung server does.
+class StoppedServer {
+ public:
+  explicit StoppedServer(pid_t pid) : pid_(pid) { stopped_ = pid_ > 0 && kill(pid_, SIGSTOP) == 0; }
+  ~StoppedServer() { resume(); }
+  bool stopped() const { return stopped_; }
+  void resume() {
+    if (stopped_) kill(pid_, SIGCONT);
+    stopped_ = false;
+  }
+
+ private:
+  pid_t pid_;
+  bool stopped_;
+};
+
+// The first report at or after `at` that shows the tone, and the time it came; -1 if none.
+qint64 ToneMeasuredAfter(const TimedRun& run, qint64 at) {
+  for (const TimedRun::Line& line : run.out())
+    if (line.at >= at && ShowsTheTone(QJsonDocument::fromJson(line.text.toUtf8()).object()))
+      return line.at;
+  return -1;
+}
+
 }  // namespace
 
 TEST(ProgramOnSoundServer, MeasuresItsOwnGeneratorTone) {
@@ -138,9 +169,7 @@ TEST(ProgramOnSoundServer, RecoversWhenTheServerIsKilledAndStartedAgain) {
   }
   ASSERT_TRUE(ShowsTheTone(run.reportsAfter(0).back())) << run.err().toStdString();
 
-  QFile pidFile(fixtureDir + "/server.pid");
-  ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
-  ASSERT_EQ(kill(pidFile.readAll().trimmed().toInt(), SIGKILL), 0);
+  ASSERT_EQ(kill(PulseServerPid(), SIGKILL), 0);
   const qint64 killedAt = run.now();
   run.collect(2000);
   const std::size_t reportsWhileAway = run.reportsAfter(killedAt + 1500).size();
@@ -160,13 +189,7 @@ TEST(ProgramOnSoundServer, RecoversWhenTheServerIsKilledAndStartedAgain) {
   EXPECT_LE(finishedAt, (kSeconds + 2) * 1000) << "the program must end within 2 s of its time";
   EXPECT_EQ(reportsWhileAway, 0u) << "nothing is recorded while the server is away";
 
-  qint64 recoveredAt = -1;
-  for (const TimedRun::Line& line : run.out()) {
-    if (line.at >= backAt && ShowsTheTone(QJsonDocument::fromJson(line.text.toUtf8()).object())) {
-      recoveredAt = line.at;
-      break;
-    }
-  }
+  const qint64 recoveredAt = ToneMeasuredAfter(run, backAt);
   ASSERT_GE(recoveredAt, 0) << "the readouts never showed the tone again\n"
                             << run.err().toStdString();
   std::printf("server ready %lld ms after the kill; the tone measured again %lld ms after that\n",
@@ -178,6 +201,43 @@ TEST(ProgramOnSoundServer, RecoversWhenTheServerIsKilledAndStartedAgain) {
     EXPECT_EQ(run.err().count(QString::fromUtf8(status)), 1) << status << '\n'
                                                              << run.err().toStdString();
   }
+}
+
+// A server that does not answer at start-up (stopped with SIGSTOP): --list-devices gives up
+// after two seconds with one line and status 2; a run comes up without it, says so once,
+// does not take the simulated card instead, and measures the tone soon after the server
+// answers again (SIGCONT).
+TEST(ProgramOnSoundServer, StartsAgainstAServerThatDoesNotAnswer) {
+  StoppedServer server(PulseServerPid());
+  ASSERT_TRUE(server.stopped());
+  {
+    TimedRun list({"--list-devices"});
+    const qint64 ended = list.finish(30000);
+    ASSERT_GE(ended, 0) << "--list-devices did not end";
+    EXPECT_LE(ended, 4000);
+    EXPECT_EQ(list.exitCode(), 2);
+    EXPECT_TRUE(
+        list.err().startsWith("osciloskop: --list-devices: PortAudio: the sound server "
+                              "did not answer within 2 s\n"))
+        << list.err().toStdString();
+  }
+  constexpr int kSeconds = 10;
+  TimedRun run(kToneRun + QStringList{"--seconds", QString::number(kSeconds)});
+  run.collect(3500);
+  EXPECT_TRUE(run.reportsAfter(0).empty()) << "nothing is recorded while the server is stopped";
+  server.resume();
+  const qint64 resumedAt = run.now();
+  const qint64 finishedAt = run.finish(30000);
+  ASSERT_GE(finishedAt, 0) << "the program did not end";
+  EXPECT_EQ(run.exitCode(), 0) << run.err().toStdString();
+  EXPECT_LE(finishedAt, (2 + kSeconds + 2) * 1000) << "start-up waits at most 2 s";
+  EXPECT_EQ(run.err().count("did not answer within 2 s"), 1) << run.err().toStdString();
+  EXPECT_FALSE(run.err().contains("simulated")) << run.err().toStdString();
+  const qint64 recoveredAt = ToneMeasuredAfter(run, resumedAt);
+  ASSERT_GE(recoveredAt, 0) << run.err().toStdString();
+  std::printf("the tone measured %lld ms after the server answered again\n",
+              static_cast<long long>(recoveredAt - resumedAt));
+  EXPECT_LE(recoveredAt - resumedAt, 3000);
 }
 
 // JACK at 48000 frames per second: the program opens the devices at the server's rate and

@@ -45,14 +45,18 @@ class PortAudioCard : public WaveBackend {
   // *error set when PortAudio fails or a named device does not exist (the text then lists
   // the devices, and *unmatched, when given, says the direction of the device not found).
   // A direction without any device is allowed: opening it fails with MMSYSERR_BADDEVICEID.
+  // When the initialisation does not end within two seconds (a sound server that does not
+  // answer), the card is made with both devices lost: its first open says so once, and the
+  // devices are looked for again as after a loss.
   static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error,
                                                std::optional<WaveDirection>* unmatched = nullptr);
 
-  // True when PortAudio has a default input device (the program then prefers the real card);
+  // True when PortAudio has a default input device (the program then prefers the real card),
+  // or when the sound server did not answer within two seconds (the device counts as lost);
   // else false, with *reason (when given) saying what is missing.
   static bool hasInputDevice(std::string* reason = nullptr);
   // The device list for --list-devices; false, with the reason on `out`, when PortAudio
-  // cannot be initialised.
+  // cannot be initialised or the sound server does not answer within two seconds.
   static bool listDevices(std::ostream& out);
 
   ~PortAudioCard() override;
@@ -92,7 +96,8 @@ class PortAudioCard : public WaveBackend {
   // and the list is older than a second.
   void refreshDeviceList();
 
-  const std::unique_ptr<BoundedCaller> portAudio_;
+  BoundedCaller* const portAudio_;  // the one thread of PortAudio's calls
+  bool unanswered_;                 // the sound server did not answer: not yet said
   const std::unique_ptr<WakeSignal> wake_;
   const std::unique_ptr<Direction> in_;
   const std::unique_ptr<Direction> out_;
