@@ -18,6 +18,34 @@
 #include "wave/LibraryChatter.h"
 #include "wave/StreamLink.h"
 
+// PortAudio's JACK host API deactivates and closes its JACK client in Pa_Terminate and
+// asserts that both succeeded. Once the JACK server has gone (jackd killed), neither can:
+// libjack lets go of the client all the same but reports an error, and the assertion would
+// abort the program at the first reading of the device list after the loss, the very step
+// that finds a server started again. These definitions stand in front of libjack's (the
+// program's own symbols come first) and report the client let go of, which it then is.
+namespace {
+
+using JackClientCall = int (*)(void*);
+
+JackClientCall libJack(const char* name) {
+  return reinterpret_cast<JackClientCall>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" int jack_deactivate(void* client) {
+  static const JackClientCall deactivate = libJack("jack_deactivate");
+  deactivate(client);
+  return 0;
+}
+
+extern "C" int jack_client_close(void* client) {
+  static const JackClientCall close = libJack("jack_client_close");
+  close(client);
+  return 0;
+}
+
 namespace osciloskop {
 
 namespace {
