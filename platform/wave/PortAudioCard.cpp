@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 #include <ostream>
+#include <utility>
 
 #include "wave/AudioDeviceList.h"
 #include "wave/BlockPumps.h"
@@ -360,7 +361,7 @@ class PortAudioCard::Direction {
   // Opens the device for `format`; input and output start running at once.
   MMRESULT openStream(const WAVEFORMATEX& format) {
     // PortAudio is still inside a call that overran: nothing of it can be touched.
-    if (card_.portAudio_->stuck()) return MMSYSERR_NODRIVER;
+    if (card_.portAudio_->stuck() || !card_.closeAbandoned()) return MMSYSERR_NODRIVER;
     if (device_ < 0) return away_ ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
     const auto shape = chooseShape(format);
     if (!shape) return away_ ? MMSYSERR_NODRIVER : WAVERR_BADFORMAT;
@@ -406,7 +407,7 @@ class PortAudioCard::Direction {
     const auto started =
         card_.portAudio_->run([stream = stream_] { return Pa_StartStream(stream); }, kOpenTimeout);
     if (!started) {
-      abandonStream();
+      abandonStream(true);
       loseDevice();
       return MMSYSERR_NODRIVER;
     }
@@ -434,14 +435,14 @@ class PortAudioCard::Direction {
     streamRunning_ = false;
     watch_.stopped();
     if (!card_.portAudio_->run([stream = stream_] { return Pa_AbortStream(stream); }, kStopTimeout))
-      abandonStream();
+      abandonStream(true);
   }
 
   void closeStream() {
     stopStream();
     if (stream_ &&
         !card_.portAudio_->run([stream = stream_] { return Pa_CloseStream(stream); }, kStopTimeout))
-      abandonStream();
+      abandonStream(false);
     if (link_) retiredXruns_ += link_->xruns();
     stream_ = nullptr;
     link_.reset();
@@ -449,12 +450,13 @@ class PortAudioCard::Direction {
     playback_.reset();
   }
 
-  // A stream stuck in PortAudio: its callback may still run, so what it uses stays.
-  void abandonStream() {
+  // A stream stuck in PortAudio: its callback may still run, so what it uses stays, with the
+  // card, until the stream is closed. `open`: the call that overran leaves it open.
+  void abandonStream(bool open) {
     streamRunning_ = false;
-    stream_ = nullptr;
     if (link_) retiredXruns_ += link_->xruns();
-    (void)link_.release();
+    card_.abandoned_.push_back({open ? stream_ : nullptr, link_.release()});
+    stream_ = nullptr;
   }
 
   // The device has gone away: its blocks come back as at a reset, and the stream is let go.
@@ -575,6 +577,25 @@ PortAudioCard::PortAudioCard(const DeviceChoice& choice, int inputDevice, int ou
 
 PortAudioCard::~PortAudioCard() = default;
 
+bool PortAudioCard::closeAbandoned() {
+  while (!abandoned_.empty()) {
+    if (portAudio_->stuck()) return false;
+    auto& [stream, link] = abandoned_.back();
+    if (PaStream* open = std::exchange(stream, nullptr)) {
+      const auto closed = portAudio_->run(
+          [open] {
+            Pa_AbortStream(open);
+            return Pa_CloseStream(open);
+          },
+          kStopTimeout);
+      if (!closed) return false;  // the link stays until the close has ended
+    }
+    delete link;
+    abandoned_.pop_back();
+  }
+  return true;
+}
+
 void PortAudioCard::service() {
   const double now = deviceTime();
   in_->service(now);
@@ -589,6 +610,8 @@ void PortAudioCard::service() {
 void PortAudioCard::refreshDeviceList() {
   const double now = deviceTime();
   if (in_->hasStream() || out_->hasStream() || now - listReadAt_ < kListAgeSeconds) return;
+  // Pa_Terminate closes every open stream: none may be left that this card still holds.
+  if (!closeAbandoned()) return;
   listReadAt_ = now;
   const auto devices = portAudio_->run(
       []() -> std::optional<std::vector<AudioDeviceInfo>> {

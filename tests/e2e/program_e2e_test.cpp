@@ -227,6 +227,44 @@ TEST(ProgramOnSoundServer, RecoversWhenTheServerIsKilledAndStartedAgain) {
   ExpectRecoveryFromAKilledServer(kPulse, {}, true);
 }
 
+// A server that hangs mid-run (SIGSTOP) and goes on five seconds later (SIGCONT): the
+// streams left inside PortAudio's calls are closed before new ones open, so the server then
+// holds one stream each way of the program, and no readout shows more than the one tone
+// (an old output stream playing beside the new one would add a second copy).
+TEST(ProgramOnSoundServer, RecoversFromAServerThatHangsForAWhile) {
+  constexpr int kSeconds = 16;
+  TimedRun run(kToneRun + QStringList{"--seconds", QString::number(kSeconds)});
+  while (run.collect(100) && run.now() < 8000 &&
+         (run.now() < 3000 || !ShowsTheTone(run.reportsAfter(0).back()))) {
+  }
+  ASSERT_TRUE(ShowsTheTone(run.reportsAfter(0).back())) << run.err().toStdString();
+  {
+    StoppedServer server(ServerPid(kPulse.dir));
+    ASSERT_TRUE(server.stopped());
+    run.collect(5000);
+  }
+  const qint64 resumedAt = run.now();
+  run.collect(4000);
+  // The fixture's own two keep-alive streams, and the program's.
+  for (const char* streams : {"sink-inputs", "source-outputs"}) {
+    QProcess pactl;
+    pactl.start("pactl", {"list", "short", streams});
+    ASSERT_TRUE(pactl.waitForFinished(5000));
+    EXPECT_EQ(QString::fromUtf8(pactl.readAllStandardOutput()).count('\n'), 2) << streams;
+  }
+  ASSERT_GE(run.finish(30000), 0) << "the program did not end";
+  EXPECT_EQ(run.exitCode(), 0) << run.err().toStdString();
+  for (const QJsonObject& report : run.reportsAfter(resumedAt))
+    for (const char* level : {"Edit1", "Edit4"})
+      EXPECT_LE(report[level].toString().remove(" mV").toDouble(), 332 + 20)
+          << QJsonDocument(report).toJson().toStdString();
+  const qint64 recoveredAt = ToneMeasuredAfter(run, resumedAt);
+  ASSERT_GE(recoveredAt, 0) << run.err().toStdString();
+  std::printf("the tone measured again %lld ms after the server went on\n",
+              static_cast<long long>(recoveredAt - resumedAt));
+  EXPECT_LE(recoveredAt - resumedAt, 3000);
+}
+
 // A server that does not answer at start-up (stopped with SIGSTOP): --list-devices gives up
 // after two seconds with one line and status 2; a run comes up without it, says so once,
 // does not take the simulated card instead, and measures the tone soon after the server

@@ -24,12 +24,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "wave/WaveBackend.h"
 
 namespace osciloskop {
 
 class BoundedCaller;
+class StreamLink;
 class WakeSignal;
 
 class PortAudioCard : public WaveBackend {
@@ -95,6 +98,10 @@ class PortAudioCard : public WaveBackend {
   // Reads PortAudio's device list again, and finds the devices again, when no stream is open
   // and the list is older than a second.
   void refreshDeviceList();
+  // Closes the streams left behind by calls that overran, now that PortAudio is free again,
+  // so that an old stream neither plays nor records beside the one that replaces it. False
+  // while one is still left (PortAudio still busy, or its close overran too).
+  bool closeAbandoned();
 
   BoundedCaller* const portAudio_;  // the one thread of PortAudio's calls
   bool unanswered_;                 // the sound server did not answer: not yet said
@@ -105,6 +112,10 @@ class PortAudioCard : public WaveBackend {
   QTimer watchdog_;
   const std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
   double listReadAt_ = 0;
+  // Streams left behind, each with the link its callback may still use (null: the call that
+  // overran closes it). The links are freed only once their stream is closed; those still
+  // left when the card goes are left to the calls still running.
+  std::vector<std::pair<void*, StreamLink*>> abandoned_;
 };
 
 }  // namespace osciloskop
