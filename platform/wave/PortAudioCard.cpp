@@ -290,7 +290,7 @@ class PortAudioCard::Direction {
     if (const uint64_t callbacks = link_->callbacks(); callbacks != seenCallbacks_) {
       seenCallbacks_ = callbacks;
       away_ = false;
-      watch_.progressed(now, deviceName_, announcer());
+      watch_.progressed(card_.deviceTimeAt(link_->lastCallback()), deviceName_, announcer());
     }
     if (link_->finished() || watch_.stalled(now)) loseDevice();
   }
@@ -665,7 +665,11 @@ void PortAudioCard::close(WaveDirection which) {
 }
 
 double PortAudioCard::deviceTime() const {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - made_).count();
+  return deviceTimeAt(std::chrono::steady_clock::now());
+}
+
+double PortAudioCard::deviceTimeAt(std::chrono::steady_clock::time_point at) const {
+  return std::chrono::duration<double>(at - made_).count();
 }
 
 uint64_t PortAudioCard::xruns() const {

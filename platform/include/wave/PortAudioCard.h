@@ -95,6 +95,8 @@ class PortAudioCard : public WaveBackend {
   // Everything the devices have done since the last look: blocks due, streams stopped or
   // stalled, over- and underruns.
   void service();
+  // The device time of a moment of the steady clock.
+  double deviceTimeAt(std::chrono::steady_clock::time_point at) const;
   // Reads PortAudio's device list again, and finds the devices again, when no stream is open
   // and the list is older than a second.
   void refreshDeviceList();
