@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <utility>
@@ -19,21 +21,89 @@
 #include "wave/LibraryChatter.h"
 #include "wave/StreamLink.h"
 
-// PortAudio's JACK host API deactivates and closes its JACK client in Pa_Terminate and
-// asserts that both succeeded. Once the JACK server has gone (jackd killed), neither can:
-// libjack lets go of the client all the same but reports an error, and the assertion would
-// abort the program at the first reading of the device list after the loss, the very step
-// that finds a server started again. These definitions stand in front of libjack's (the
-// program's own symbols come first) and report the client let go of, which it then is.
+// PortAudio's JACK host API and a JACK server that goes away (jackd killed):
+//
+// - Closing a stream unregisters its ports, and Pa_Terminate deactivates and closes the
+//   host API's client; PortAudio asserts that each succeeded. Once the server has gone, none
+//   can: libjack lets go of the ports and the client all the same but reports an error, and
+//   the assertion would abort the program at the first reading of the device list after the
+//   loss, the very step that finds a server started again. So they are reported done, which
+//   they then are.
+// - Stopping or closing one of its streams waits for the server's process thread to confirm,
+//   for ten minutes, unless the host API's shutdown handler wakes the wait; that handler runs
+//   once, when the server goes, not for a stop that comes later. So the handler is kept, and
+//   run again for a stop that overran while the server is gone (jackShutDownAgain()).
+//
+// These definitions stand in front of libjack's: the program's own symbols come first.
 namespace {
 
 using JackClientCall = int (*)(void*);
+using JackShutdownCallback = void (*)(void*);
 
 JackClientCall libJack(const char* name) {
   return reinterpret_cast<JackClientCall>(dlsym(RTLD_NEXT, name));
 }
 
+// The shutdown handler PortAudio's JACK host API gave for its client.
+struct JackShutdownHandler {
+  std::mutex mutex;
+  void* client = nullptr;  // null: none
+  JackShutdownCallback callback = nullptr;
+  void* argument = nullptr;
+  bool serverGone = false;
+};
+
+JackShutdownHandler& portAudioJackHandler() {
+  static JackShutdownHandler handler;
+  return handler;
+}
+
+void jackServerGone(void*) {
+  JackShutdownHandler& handler = portAudioJackHandler();
+  std::lock_guard lock(handler.mutex);
+  handler.serverGone = true;
+  handler.callback(handler.argument);
+}
+
+// After a PortAudio call on a stream overran: when the JACK server is gone, the host API's
+// shutdown handler wakes a stop waiting for it.
+void jackShutDownAgain() {
+  JackShutdownHandler& handler = portAudioJackHandler();
+  std::lock_guard lock(handler.mutex);
+  if (handler.client && handler.serverGone) handler.callback(handler.argument);
+}
+
+bool inPortAudio(void* code) {
+  Dl_info info{};
+  return dladdr(code, &info) != 0 && info.dli_fname != nullptr &&
+         std::strstr(info.dli_fname, "libportaudio") != nullptr;
+}
+
 }  // namespace
+
+extern "C" void jack_on_shutdown(void* client, JackShutdownCallback callback, void* argument) {
+  using OnShutdown = void (*)(void*, JackShutdownCallback, void*);
+  static const auto onShutdown = reinterpret_cast<OnShutdown>(dlsym(RTLD_NEXT, "jack_on_shutdown"));
+  if (!inPortAudio(reinterpret_cast<void*>(callback)))
+    return onShutdown(client, callback, argument);
+  JackShutdownHandler& handler = portAudioJackHandler();
+  {
+    std::lock_guard lock(handler.mutex);
+    handler.client = client;
+    handler.callback = callback;
+    handler.argument = argument;
+    handler.serverGone = false;
+  }
+  onShutdown(client, &jackServerGone, nullptr);
+}
+
+extern "C" int jack_port_unregister(void* client, void* port) {
+  using Unregister = int (*)(void*, void*);
+  static const auto unregister =
+      reinterpret_cast<Unregister>(dlsym(RTLD_NEXT, "jack_port_unregister"));
+  unregister(client, port);
+  return 0;
+}
 
 extern "C" int jack_deactivate(void* client) {
   static const JackClientCall deactivate = libJack("jack_deactivate");
@@ -43,6 +113,11 @@ extern "C" int jack_deactivate(void* client) {
 
 extern "C" int jack_client_close(void* client) {
   static const JackClientCall close = libJack("jack_client_close");
+  {
+    JackShutdownHandler& handler = portAudioJackHandler();
+    std::lock_guard lock(handler.mutex);
+    if (handler.client == client) handler.client = nullptr;
+  }
   close(client);
   return 0;
 }
@@ -434,15 +509,20 @@ class PortAudioCard::Direction {
     if (!streamRunning_) return;
     streamRunning_ = false;
     watch_.stopped();
-    if (!card_.portAudio_->run([stream = stream_] { return Pa_AbortStream(stream); }, kStopTimeout))
+    if (!card_.portAudio_->run([stream = stream_] { return Pa_AbortStream(stream); },
+                               kStopTimeout)) {
+      jackShutDownAgain();
       abandonStream(true);
+    }
   }
 
   void closeStream() {
     stopStream();
-    if (stream_ &&
-        !card_.portAudio_->run([stream = stream_] { return Pa_CloseStream(stream); }, kStopTimeout))
+    if (stream_ && !card_.portAudio_->run([stream = stream_] { return Pa_CloseStream(stream); },
+                                          kStopTimeout)) {
+      jackShutDownAgain();
       abandonStream(false);
+    }
     if (link_) retiredXruns_ += link_->xruns();
     stream_ = nullptr;
     link_.reset();
@@ -588,7 +668,10 @@ bool PortAudioCard::closeAbandoned() {
             return Pa_CloseStream(open);
           },
           kStopTimeout);
-      if (!closed) return false;  // the link stays until the close has ended
+      if (!closed) {
+        jackShutDownAgain();
+        return false;  // the link stays until the close has ended
+      }
     }
     delete link;
     abandoned_.pop_back();
