@@ -223,6 +223,15 @@ void ExpectRecoveryFromAKilledServer(const Fixture& server, const QStringList& d
   }
 }
 
+// The tone measured again within 3 s of the server answering again at `resumedAt`.
+void ExpectTheToneSoonAfter(const TimedRun& run, qint64 resumedAt) {
+  const qint64 recoveredAt = ToneMeasuredAfter(run, resumedAt);
+  ASSERT_GE(recoveredAt, 0) << run.err().toStdString();
+  std::printf("the tone measured %lld ms after the server answered again\n",
+              static_cast<long long>(recoveredAt - resumedAt));
+  EXPECT_LE(recoveredAt - resumedAt, 3000);
+}
+
 }  // namespace
 
 TEST(ProgramOnSoundServer, RecoversWhenTheServerIsKilledAndStartedAgain) {
@@ -260,11 +269,7 @@ TEST(ProgramOnSoundServer, RecoversFromAServerThatHangsForAWhile) {
     for (const char* level : {"Edit1", "Edit4"})
       EXPECT_LE(report[level].toString().remove(" mV").toDouble(), 332 + 20)
           << QJsonDocument(report).toJson().toStdString();
-  const qint64 recoveredAt = ToneMeasuredAfter(run, resumedAt);
-  ASSERT_GE(recoveredAt, 0) << run.err().toStdString();
-  std::printf("the tone measured again %lld ms after the server went on\n",
-              static_cast<long long>(recoveredAt - resumedAt));
-  EXPECT_LE(recoveredAt - resumedAt, 3000);
+  ExpectTheToneSoonAfter(run, resumedAt);
 }
 
 // A server that does not answer at start-up (stopped with SIGSTOP): --list-devices gives up
@@ -297,11 +302,7 @@ TEST(ProgramOnSoundServer, StartsAgainstAServerThatDoesNotAnswer) {
   EXPECT_LE(finishedAt, (2 + kSeconds + 2) * 1000) << "start-up waits at most 2 s";
   EXPECT_EQ(run.err().count("did not answer within 2 s"), 1) << run.err().toStdString();
   EXPECT_FALSE(run.err().contains("simulated")) << run.err().toStdString();
-  const qint64 recoveredAt = ToneMeasuredAfter(run, resumedAt);
-  ASSERT_GE(recoveredAt, 0) << run.err().toStdString();
-  std::printf("the tone measured %lld ms after the server answered again\n",
-              static_cast<long long>(recoveredAt - resumedAt));
-  EXPECT_LE(recoveredAt - resumedAt, 3000);
+  ExpectTheToneSoonAfter(run, resumedAt);
 }
 
 // JACK at 48000 frames per second: the program opens the devices at the server's rate and
