@@ -32,8 +32,11 @@ std::unique_ptr<BlockRecorder> BlockRecorder::create(const QString& path, QStrin
     *error = problem(path, QString::fromUtf8(sf_strerror(nullptr)));
     return nullptr;
   }
-  // The header tells the length written so far after every write, not only at the close.
+  // The header tells the length written so far after every write, not only at the close;
+  // and it does so before the first one, where libsndfile's opening header leaves the RIFF
+  // size at a placeholder that readers refuse.
   sf_command(sound, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+  sf_command(sound, SFC_UPDATE_HEADER_NOW, nullptr, 0);
   if (!renameOver(*file, path)) {
     sf_close(sound);
     *error = problem(path, QStringLiteral("cannot replace it"));

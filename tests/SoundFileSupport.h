@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -131,6 +132,7 @@ inline const std::vector<DamagedFile>& damagedFiles() {
       {"three-bytes.wav", "no frames"},     // a data chunk of less than one frame
       {"claims-40s.wav", "header claims"},  // 0.25 s of data under a header of 40 s
       {"cut.flac", "read error at frame"},  // the second half of the stream missing
+      {"fifo.wav", "not a regular file"},   // a named pipe that no one writes to
   };
   return files;
 }
@@ -156,6 +158,8 @@ inline std::string makeDamagedFile(const std::string& folder, const std::string&
       std::memcpy(bytes.data() + 4, &riff, sizeof riff);
     }
     writeBytes(path, bytes);
+  } else if (name == "fifo.wav") {
+    mkfifo(path.c_str(), 0600);
   } else if (name == "cut.flac") {
     writeToneFile(path, soundFileCase("16-bit.flac"), 2.0);
     std::vector<char> bytes = fileBytes(path);

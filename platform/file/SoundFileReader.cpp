@@ -1,6 +1,7 @@
 #include "file/SoundFileReader.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +61,14 @@ void SoundFileReader::FileCloser::operator()(SNDFILE* file) const {
 
 std::unique_ptr<SoundFileReader> SoundFileReader::open(const std::string& path,
                                                        std::string* error) {
+  // A named pipe or a device would block the open until someone writes to it, and a
+  // recording is read by seeking (to loop it, to know its length): only files will do.
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    *error = S_ISFIFO(status.st_mode) ? "not a regular file but a named pipe (FIFO)"
+                                      : "not a regular file";
+    return nullptr;
+  }
   SF_INFO info{};
   std::unique_ptr<SNDFILE, FileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
   if (!file) {

@@ -5,10 +5,14 @@
 #include <pa_jack.h>
 #include <portaudio.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <optional>
 #include <ostream>
+#include <utility>
 
 #include "wave/AudioDeviceList.h"
 #include "wave/BlockPumps.h"
@@ -16,6 +20,107 @@
 #include "wave/DeviceWatch.h"
 #include "wave/LibraryChatter.h"
 #include "wave/StreamLink.h"
+
+// PortAudio's JACK host API and a JACK server that goes away (jackd killed):
+//
+// - Closing a stream unregisters its ports, and Pa_Terminate deactivates and closes the
+//   host API's client; PortAudio asserts that each succeeded. Once the server has gone, none
+//   can: libjack lets go of the ports and the client all the same but reports an error, and
+//   the assertion would abort the program at the first reading of the device list after the
+//   loss, the very step that finds a server started again. So they are reported done, which
+//   they then are.
+// - Stopping or closing one of its streams waits for the server's process thread to confirm,
+//   for ten minutes, unless the host API's shutdown handler wakes the wait; that handler runs
+//   once, when the server goes, not for a stop that comes later. So the handler is kept, and
+//   run again for a stop that overran while the server is gone (jackShutDownAgain()).
+//
+// These definitions stand in front of libjack's: the program's own symbols come first.
+namespace {
+
+using JackClientCall = int (*)(void*);
+using JackShutdownCallback = void (*)(void*);
+
+JackClientCall libJack(const char* name) {
+  return reinterpret_cast<JackClientCall>(dlsym(RTLD_NEXT, name));
+}
+
+// The shutdown handler PortAudio's JACK host API gave for its client.
+struct JackShutdownHandler {
+  std::mutex mutex;
+  void* client = nullptr;  // null: none
+  JackShutdownCallback callback = nullptr;
+  void* argument = nullptr;
+  bool serverGone = false;
+};
+
+JackShutdownHandler& portAudioJackHandler() {
+  static JackShutdownHandler handler;
+  return handler;
+}
+
+void jackServerGone(void*) {
+  JackShutdownHandler& handler = portAudioJackHandler();
+  std::lock_guard lock(handler.mutex);
+  handler.serverGone = true;
+  handler.callback(handler.argument);
+}
+
+// After a PortAudio call on a stream overran: when the JACK server is gone, the host API's
+// shutdown handler wakes a stop waiting for it.
+void jackShutDownAgain() {
+  JackShutdownHandler& handler = portAudioJackHandler();
+  std::lock_guard lock(handler.mutex);
+  if (handler.client && handler.serverGone) handler.callback(handler.argument);
+}
+
+bool inPortAudio(void* code) {
+  Dl_info info{};
+  return dladdr(code, &info) != 0 && info.dli_fname != nullptr &&
+         std::strstr(info.dli_fname, "libportaudio") != nullptr;
+}
+
+}  // namespace
+
+extern "C" void jack_on_shutdown(void* client, JackShutdownCallback callback, void* argument) {
+  using OnShutdown = void (*)(void*, JackShutdownCallback, void*);
+  static const auto onShutdown = reinterpret_cast<OnShutdown>(dlsym(RTLD_NEXT, "jack_on_shutdown"));
+  if (!inPortAudio(reinterpret_cast<void*>(callback)))
+    return onShutdown(client, callback, argument);
+  JackShutdownHandler& handler = portAudioJackHandler();
+  {
+    std::lock_guard lock(handler.mutex);
+    handler.client = client;
+    handler.callback = callback;
+    handler.argument = argument;
+    handler.serverGone = false;
+  }
+  onShutdown(client, &jackServerGone, nullptr);
+}
+
+extern "C" int jack_port_unregister(void* client, void* port) {
+  using Unregister = int (*)(void*, void*);
+  static const auto unregister =
+      reinterpret_cast<Unregister>(dlsym(RTLD_NEXT, "jack_port_unregister"));
+  unregister(client, port);
+  return 0;
+}
+
+extern "C" int jack_deactivate(void* client) {
+  static const JackClientCall deactivate = libJack("jack_deactivate");
+  deactivate(client);
+  return 0;
+}
+
+extern "C" int jack_client_close(void* client) {
+  static const JackClientCall close = libJack("jack_client_close");
+  {
+    JackShutdownHandler& handler = portAudioJackHandler();
+    std::lock_guard lock(handler.mutex);
+    if (handler.client == client) handler.client = nullptr;
+  }
+  close(client);
+  return 0;
+}
 
 namespace osciloskop {
 
@@ -83,19 +188,51 @@ PaError initialisePortAudio() {
   return result;
 }
 
+// Every PortAudio call that can block runs on this one thread, for the life of the process:
+// PortAudio is not made for calls from several threads at once, and one call stuck on a
+// sound server that does not answer (Pa_Initialize connecting to a stopped PulseAudio
+// server) must hold up neither the UI thread nor the calls after it.
+BoundedCaller& portAudioThread() {
+  static BoundedCaller thread;
+  return thread;
+}
+
+std::string noAnswer() {
+  return "PortAudio: the sound server did not answer within " +
+         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kOpenTimeout).count()) +
+         " s";
+}
+
+// What became of PortAudio's initialisation at first use.
+struct PortAudioStart {
+  bool answered = false;  // false: still inside Pa_Initialize, on a server that does not answer
+  std::string error;      // empty when PortAudio is initialised
+};
+
 // PortAudio is initialised at first use and stays so for the life of the process, but for
-// the moments a card reads the device list again. Empty when it succeeded.
-const std::string& portAudioError() {
-  static const std::string error = [] {
+// the moments a card reads the device list again. The first call waits for it for at most
+// kOpenTimeout; an initialisation that overruns goes on by itself, and a later call sees how
+// it ended.
+PortAudioStart portAudioStart() {
+  static constexpr PaError kPending = 1;  // PortAudio's own codes are 0 and negative
+  static const auto result = [] {
     filterLibraryChatter();
     // Probing the devices must not start a JACK server (ALSA's jack device would).
     setenv("JACK_NO_START_SERVER", "1", 0);
     PaJack_SetClientName("osciloskop");
-    const PaError result = initialisePortAudio();
-    return result == paNoError ? std::string()
-                               : std::string("PortAudio: ") + Pa_GetErrorText(result);
+    auto result = std::make_shared<std::atomic<PaError>>(kPending);
+    portAudioThread().run(
+        [result] {
+          result->store(initialisePortAudio());
+          return true;
+        },
+        kOpenTimeout);
+    return result;
   }();
-  return error;
+  const PaError error = result->load();
+  if (error == kPending) return {false, {}};
+  return {true,
+          error == paNoError ? std::string() : std::string("PortAudio: ") + Pa_GetErrorText(error)};
 }
 
 std::vector<AudioDeviceInfo> portAudioDevices() {
@@ -137,12 +274,18 @@ AudioDirection audioDirection(WaveDirection direction) {
 // on the UI thread, the frames moved by the stream's callback into or out of `link_`.
 class PortAudioCard::Direction {
  public:
-  Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device)
+  // Without a `device` and `away`, the device is taken for lost from the start (the sound
+  // server did not answer), silently: the card says so once for both directions.
+  Direction(PortAudioCard& card, WaveDirection direction, std::string wanted, int device, bool away)
       : queue(card.queue(direction)),
         card_(card),
         direction_(direction),
         wanted_(std::move(wanted)) {
     useDevice(device);
+    if (away) {
+      away_ = true;
+      watch_.lost(deviceName_, [](const std::string&) {});
+    }
   }
   ~Direction() { closeStream(); }
   Direction(const Direction&) = delete;
@@ -222,7 +365,7 @@ class PortAudioCard::Direction {
     if (const uint64_t callbacks = link_->callbacks(); callbacks != seenCallbacks_) {
       seenCallbacks_ = callbacks;
       away_ = false;
-      watch_.progressed(now, deviceName_, announcer());
+      watch_.progressed(card_.deviceTimeAt(link_->lastCallback()), deviceName_, announcer());
     }
     if (link_->finished() || watch_.stalled(now)) loseDevice();
   }
@@ -243,7 +386,8 @@ class PortAudioCard::Direction {
   }
 
   // After the device list was read again: the same device, found by its name (the default
-  // device of the time, too: a new default is not what the user was measuring).
+  // device of the time, too: a new default is not what the user was measuring; before any
+  // list was read, the one the command line names).
   void findDeviceAgain(const std::vector<AudioDeviceInfo>& devices) {
     std::string ignored;
     useDevice(findDevice(devices, audioDirection(direction_),
@@ -292,7 +436,7 @@ class PortAudioCard::Direction {
   // Opens the device for `format`; input and output start running at once.
   MMRESULT openStream(const WAVEFORMATEX& format) {
     // PortAudio is still inside a call that overran: nothing of it can be touched.
-    if (card_.portAudio_->stuck()) return MMSYSERR_NODRIVER;
+    if (card_.portAudio_->stuck() || !card_.closeAbandoned()) return MMSYSERR_NODRIVER;
     if (device_ < 0) return away_ ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
     const auto shape = chooseShape(format);
     if (!shape) return away_ ? MMSYSERR_NODRIVER : WAVERR_BADFORMAT;
@@ -338,7 +482,7 @@ class PortAudioCard::Direction {
     const auto started =
         card_.portAudio_->run([stream = stream_] { return Pa_StartStream(stream); }, kOpenTimeout);
     if (!started) {
-      abandonStream();
+      abandonStream(true);
       loseDevice();
       return MMSYSERR_NODRIVER;
     }
@@ -365,15 +509,20 @@ class PortAudioCard::Direction {
     if (!streamRunning_) return;
     streamRunning_ = false;
     watch_.stopped();
-    if (!card_.portAudio_->run([stream = stream_] { return Pa_AbortStream(stream); }, kStopTimeout))
-      abandonStream();
+    if (!card_.portAudio_->run([stream = stream_] { return Pa_AbortStream(stream); },
+                               kStopTimeout)) {
+      jackShutDownAgain();
+      abandonStream(true);
+    }
   }
 
   void closeStream() {
     stopStream();
-    if (stream_ &&
-        !card_.portAudio_->run([stream = stream_] { return Pa_CloseStream(stream); }, kStopTimeout))
-      abandonStream();
+    if (stream_ && !card_.portAudio_->run([stream = stream_] { return Pa_CloseStream(stream); },
+                                          kStopTimeout)) {
+      jackShutDownAgain();
+      abandonStream(false);
+    }
     if (link_) retiredXruns_ += link_->xruns();
     stream_ = nullptr;
     link_.reset();
@@ -381,12 +530,13 @@ class PortAudioCard::Direction {
     playback_.reset();
   }
 
-  // A stream stuck in PortAudio: its callback may still run, so what it uses stays.
-  void abandonStream() {
+  // A stream stuck in PortAudio: its callback may still run, so what it uses stays, with the
+  // card, until the stream is closed. `open`: the call that overran leaves it open.
+  void abandonStream(bool open) {
     streamRunning_ = false;
-    stream_ = nullptr;
     if (link_) retiredXruns_ += link_->xruns();
-    (void)link_.release();
+    card_.abandoned_.push_back({open ? stream_ : nullptr, link_.release()});
+    stream_ = nullptr;
   }
 
   // The device has gone away: its blocks come back as at a reset, and the stream is let go.
@@ -440,7 +590,11 @@ class PortAudioCard::Direction {
 
 std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice, std::string* error,
                                                      std::optional<WaveDirection>* unmatched) {
-  if (*error = portAudioError(); !error->empty()) return nullptr;
+  const PortAudioStart start = portAudioStart();
+  // A server that does not answer is a device lost from the start: looked for again as
+  // after a loss. A named device is then found by its name once the list can be read.
+  if (!start.answered) return std::unique_ptr<PortAudioCard>(new PortAudioCard(choice, -1, -1));
+  if (*error = start.error; !error->empty()) return nullptr;
   const std::vector<AudioDeviceInfo> devices = portAudioDevices();
   auto notFound = [unmatched](WaveDirection direction) {
     if (unmatched) *unmatched = direction;
@@ -454,7 +608,9 @@ std::unique_ptr<PortAudioCard> PortAudioCard::create(const DeviceChoice& choice,
 }
 
 bool PortAudioCard::hasInputDevice(std::string* reason) {
-  const std::string& error = portAudioError();
+  const PortAudioStart start = portAudioStart();
+  if (!start.answered) return true;
+  const std::string& error = start.error;
   if (error.empty() && defaultDevice(AudioDirection::Input) >= 0) return true;
   if (reason) {
     *reason = error.empty() ? "PortAudio has no default input device" : error;
@@ -463,8 +619,13 @@ bool PortAudioCard::hasInputDevice(std::string* reason) {
 }
 
 bool PortAudioCard::listDevices(std::ostream& out) {
-  if (const std::string& error = portAudioError(); !error.empty()) {
-    out << error << '\n';
+  const PortAudioStart start = portAudioStart();
+  if (!start.answered) {
+    out << noAnswer() << '\n';
+    return false;
+  }
+  if (!start.error.empty()) {
+    out << start.error << '\n';
     return false;
   }
   writeAudioDeviceList(out, portAudioDevices(), defaultDevice(AudioDirection::Input),
@@ -473,10 +634,13 @@ bool PortAudioCard::listDevices(std::ostream& out) {
 }
 
 PortAudioCard::PortAudioCard(const DeviceChoice& choice, int inputDevice, int outputDevice)
-    : portAudio_(std::make_unique<BoundedCaller>()),
+    : portAudio_(&portAudioThread()),
+      unanswered_(!portAudioStart().answered),
       wake_(std::make_unique<WakeSignal>()),
-      in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice)),
-      out_(std::make_unique<Direction>(*this, WaveDirection::Out, choice.output, outputDevice)),
+      in_(std::make_unique<Direction>(*this, WaveDirection::In, choice.input, inputDevice,
+                                      unanswered_)),
+      out_(std::make_unique<Direction>(*this, WaveDirection::Out, choice.output, outputDevice,
+                                       unanswered_)),
       wakeNotifier_(wake_->fd(), QSocketNotifier::Read) {
   QObject::connect(&wakeNotifier_, &QSocketNotifier::activated, [this] {
     wake_->drain();
@@ -493,6 +657,28 @@ PortAudioCard::PortAudioCard(const DeviceChoice& choice, int inputDevice, int ou
 
 PortAudioCard::~PortAudioCard() = default;
 
+bool PortAudioCard::closeAbandoned() {
+  while (!abandoned_.empty()) {
+    if (portAudio_->stuck()) return false;
+    auto& [stream, link] = abandoned_.back();
+    if (PaStream* open = std::exchange(stream, nullptr)) {
+      const auto closed = portAudio_->run(
+          [open] {
+            Pa_AbortStream(open);
+            return Pa_CloseStream(open);
+          },
+          kStopTimeout);
+      if (!closed) {
+        jackShutDownAgain();
+        return false;  // the link stays until the close has ended
+      }
+    }
+    delete link;
+    abandoned_.pop_back();
+  }
+  return true;
+}
+
 void PortAudioCard::service() {
   const double now = deviceTime();
   in_->service(now);
@@ -507,6 +693,8 @@ void PortAudioCard::service() {
 void PortAudioCard::refreshDeviceList() {
   const double now = deviceTime();
   if (in_->hasStream() || out_->hasStream() || now - listReadAt_ < kListAgeSeconds) return;
+  // Pa_Terminate closes every open stream: none may be left that this card still holds.
+  if (!closeAbandoned()) return;
   listReadAt_ = now;
   const auto devices = portAudio_->run(
       []() -> std::optional<std::vector<AudioDeviceInfo>> {
@@ -528,6 +716,10 @@ MMRESULT PortAudioCard::serviced(WaveDirection which, Action action) {
 }
 
 MMRESULT PortAudioCard::open(WaveDirection which, const WAVEFORMATEX& format) {
+  if (unanswered_) {
+    announce(noAnswer() + ": trying again until it answers");
+    unanswered_ = false;
+  }
   refreshDeviceList();
   return serviced(which, [&format](Direction& d) { return d.open(format); });
 }
@@ -556,7 +748,11 @@ void PortAudioCard::close(WaveDirection which) {
 }
 
 double PortAudioCard::deviceTime() const {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - made_).count();
+  return deviceTimeAt(std::chrono::steady_clock::now());
+}
+
+double PortAudioCard::deviceTimeAt(std::chrono::steady_clock::time_point at) const {
+  return std::chrono::duration<double>(at - made_).count();
 }
 
 uint64_t PortAudioCard::xruns() const {

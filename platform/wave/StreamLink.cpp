@@ -31,7 +31,7 @@ StreamLink::StreamLink(std::size_t ringFrames, unsigned channels, const WakeSign
 void StreamLink::capture(const int16_t* frames, std::size_t count, bool deviceXrun) {
   const bool dropped = ring_.push(frames, count) < count;
   if (deviceXrun || dropped) xruns_.fetch_add(1, std::memory_order_relaxed);
-  callbacks_.fetch_add(1, std::memory_order_release);
+  called();
   wakeIfReached(ring_.size());
 }
 
@@ -42,8 +42,14 @@ void StreamLink::play(int16_t* frames, std::size_t count, bool deviceXrun) {
               (count - taken) * ring_.channels() * sizeof(int16_t));
   if (deviceXrun) xruns_.fetch_add(1, std::memory_order_relaxed);
   const uint64_t played = played_.fetch_add(taken, std::memory_order_release) + taken;
-  callbacks_.fetch_add(1, std::memory_order_release);
+  called();
   wakeIfReached(played);
+}
+
+void StreamLink::called() {
+  lastCallback_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                      std::memory_order_release);
+  callbacks_.fetch_add(1, std::memory_order_release);
 }
 
 void StreamLink::finish() {

@@ -7,6 +7,7 @@
 // side never blocks, allocates or takes a lock: it writes to an eventfd at most.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -52,6 +53,12 @@ class StreamLink {
   SampleRing& ring() { return ring_; }
   // Callbacks so far: the device's sign of life.
   uint64_t callbacks() const { return callbacks_.load(std::memory_order_acquire); }
+  // When the latest of them ran (steady clock), so that a device that stops is timed from
+  // its last callback, not from when the UI thread happened to look.
+  std::chrono::steady_clock::time_point lastCallback() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(lastCallback_.load(std::memory_order_acquire)));
+  }
   // Frames play() has taken from the ring so far.
   uint64_t played() const { return played_.load(std::memory_order_acquire); }
   uint64_t xruns() const { return xruns_.load(std::memory_order_relaxed); }
@@ -66,10 +73,13 @@ class StreamLink {
  private:
   // Signals once for the level asked for, however many callbacks reach it.
   void wakeIfReached(uint64_t reached);
+  // Counts a callback, and notes its time.
+  void called();
 
   SampleRing ring_;
   const WakeSignal& wake_;
   std::atomic<uint64_t> callbacks_{0};
+  std::atomic<std::chrono::steady_clock::rep> lastCallback_{0};
   std::atomic<uint64_t> played_{0};
   std::atomic<uint64_t> xruns_{0};
   std::atomic<uint64_t> wakeAt_{kNever};

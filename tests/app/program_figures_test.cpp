@@ -15,8 +15,10 @@
 #include <QThread>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <functional>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "ProgramRunSupport.h"
@@ -250,6 +252,46 @@ TEST(ProgramFigures, ARecordingSurvivesTheEndOfTheRunHoweverItComes) {
     EXPECT_EQ(analysis.exitCode, 0) << analysis.err.toStdString();
     EXPECT_TRUE(analysis.err.isEmpty()) << analysis.err.toStdString();
     EXPECT_EQ(static_cast<sf_count_t>(jsonLines(analysis.out).size()), wav.frames / kBlockFrames);
+  }
+}
+
+// A recording is a valid WAV file from the moment it exists: killed at any time, even before
+// its first block, the file is either not there yet or holds whole blocks under a RIFF
+// header whose sizes match what follows it (readers refuse a RIFF size that does not).
+TEST(ProgramFigures, ARecordingKilledAtAnyMomentIsAValidFile) {
+  const unsigned seed = std::random_device()();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::vector<int> killAfterMs = {0, 0};
+  for (int i = 0; i < 6; ++i) killAfterMs.push_back(std::uniform_int_distribution(0, 1500)(random));
+  for (const int ms : killAfterMs) {
+    SCOPED_TRACE("SIGKILL after " + std::to_string(ms) + " ms");
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("run.wav");
+    QProcess program;
+    program.setProcessEnvironment(programEnvironment());
+    program.start(QStringLiteral(OSCILOSKOP_PROGRAM),
+                  {"--card", "simulated", "--headless", "--seconds", "60", "--record", recording});
+    ASSERT_TRUE(program.waitForStarted());
+    QThread::msleep(static_cast<unsigned long>(ms));
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGKILL), 0);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    QFile file(recording);
+    if (!file.exists()) continue;
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GE(bytes.size(), 44);
+    const auto field = [&bytes](int at) {
+      uint32_t value;
+      std::memcpy(&value, bytes.constData() + at, sizeof value);
+      return static_cast<qsizetype>(value);
+    };
+    const qsizetype dataBytes = field(40);
+    EXPECT_EQ(field(4), 36 + dataBytes) << "the RIFF size";
+    EXPECT_LE(44 + dataBytes, bytes.size()) << "the data chunk's size";
+    const WavContents wav = readWav(recording);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.frames % kBlockFrames, 0) << "whole blocks";
   }
 }
 

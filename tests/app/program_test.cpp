@@ -96,6 +96,7 @@ TEST(Program, RefusesBadInputWithOneLineThenTheUsageLineAndStatus2) {
   const QString empty = damaged("empty.wav");
   const QString threeBytes = damaged("three-bytes.wav");
   const QString claims40s = damaged("claims-40s.wav");
+  const QString fifo = damaged("fifo.wav");
   const QString live[] = {"--headless", "--seconds", "0.2"};
   struct Case {
     QStringList arguments;
@@ -110,6 +111,7 @@ TEST(Program, RefusesBadInputWithOneLineThenTheUsageLineAndStatus2) {
       {{"--input", empty}, "--input: \"" + empty + "\": the file holds no frames"},
       {{"--input", threeBytes}, "no frames"},
       {{"--input", claims40s}, "header claims"},
+      {{"--input", fifo}, "--input: \"" + fifo + "\": not a regular file"},
       {{"--card", "simulated", "--virtual-time", "--generator-frequency", "5000"},
        "--generator-frequency needs a whole number from 100 to 1000"},
       {{"--card", "simulated", "--virtual-time", "--generator-amplitude", "-1"},
@@ -146,6 +148,7 @@ TEST(Program, RefusesBadInputWithOneLineThenTheUsageLineAndStatus2) {
       {{"--analyze", empty}, "--analyze: \"" + empty + "\": the file holds no frames"},
       {{"--analyze", threeBytes}, "no frames"},
       {{"--analyze", claims40s}, "frame 11025 (0.250 s), before the end its header claims"},
+      {{"--analyze", fifo}, "--analyze: \"" + fifo + "\": not a regular file"},
       {{"--analyze", claims40s, "--report"}, "it does not go with --report"},
       {{"--analyze", claims40s, "--input", claims40s}, "it does not go with --input"},
       {{"--analyze", claims40s, "--virtual-time"}, "it does not go with --virtual-time"},

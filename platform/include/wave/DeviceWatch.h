@@ -18,7 +18,7 @@ namespace osciloskop {
 
 class DeviceWatch {
  public:
-  static constexpr double kStallSeconds = 1.0;  // four blocks of the streams
+  static constexpr double kStallSeconds = 0.75;  // three blocks of the streams
   static constexpr double kStartSeconds = 2.5;
 
   using Announce = std::function<void(const std::string&)>;

@@ -24,12 +24,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "wave/WaveBackend.h"
 
 namespace osciloskop {
 
 class BoundedCaller;
+class StreamLink;
 class WakeSignal;
 
 class PortAudioCard : public WaveBackend {
@@ -45,14 +48,18 @@ class PortAudioCard : public WaveBackend {
   // *error set when PortAudio fails or a named device does not exist (the text then lists
   // the devices, and *unmatched, when given, says the direction of the device not found).
   // A direction without any device is allowed: opening it fails with MMSYSERR_BADDEVICEID.
+  // When the initialisation does not end within two seconds (a sound server that does not
+  // answer), the card is made with both devices lost: its first open says so once, and the
+  // devices are looked for again as after a loss.
   static std::unique_ptr<PortAudioCard> create(const DeviceChoice& choice, std::string* error,
                                                std::optional<WaveDirection>* unmatched = nullptr);
 
-  // True when PortAudio has a default input device (the program then prefers the real card);
+  // True when PortAudio has a default input device (the program then prefers the real card),
+  // or when the sound server did not answer within two seconds (the device counts as lost);
   // else false, with *reason (when given) saying what is missing.
   static bool hasInputDevice(std::string* reason = nullptr);
   // The device list for --list-devices; false, with the reason on `out`, when PortAudio
-  // cannot be initialised.
+  // cannot be initialised or the sound server does not answer within two seconds.
   static bool listDevices(std::ostream& out);
 
   ~PortAudioCard() override;
@@ -88,11 +95,18 @@ class PortAudioCard : public WaveBackend {
   // Everything the devices have done since the last look: blocks due, streams stopped or
   // stalled, over- and underruns.
   void service();
+  // The device time of a moment of the steady clock.
+  double deviceTimeAt(std::chrono::steady_clock::time_point at) const;
   // Reads PortAudio's device list again, and finds the devices again, when no stream is open
   // and the list is older than a second.
   void refreshDeviceList();
+  // Closes the streams left behind by calls that overran, now that PortAudio is free again,
+  // so that an old stream neither plays nor records beside the one that replaces it. False
+  // while one is still left (PortAudio still busy, or its close overran too).
+  bool closeAbandoned();
 
-  const std::unique_ptr<BoundedCaller> portAudio_;
+  BoundedCaller* const portAudio_;  // the one thread of PortAudio's calls
+  bool unanswered_;                 // the sound server did not answer: not yet said
   const std::unique_ptr<WakeSignal> wake_;
   const std::unique_ptr<Direction> in_;
   const std::unique_ptr<Direction> out_;
@@ -100,6 +114,10 @@ class PortAudioCard : public WaveBackend {
   QTimer watchdog_;
   const std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
   double listReadAt_ = 0;
+  // Streams left behind, each with the link its callback may still use (null: the call that
+  // overran closes it). The links are freed only once their stream is closed; those still
+  // left when the card goes are left to the calls still running.
+  std::vector<std::pair<void*, StreamLink*>> abandoned_;
 };
 
 }  // namespace osciloskop
