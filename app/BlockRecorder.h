@@ -1,10 +1,9 @@
 #pragma once
 
 // The recording a run keeps of its input (--record): every block the capture hand-off
-// receives, as 16-bit stereo WAV at 44100 frames per second, the first channel UR as the
-// card delivers it. Each block is written as it arrives and the WAV header is brought up to
-// date after each, so the file on disk is a whole, readable recording at every moment: when
-// the run ends, when it is stopped by a signal, even when the process is killed.
+// receives, as the WAV writer writes it (16-bit stereo at 44100 frames per second, the first
+// channel UR as the card delivers it, a whole, readable file at every moment), into a new
+// file renamed over the path given.
 
 #include <QString>
 #include <QTemporaryFile>
@@ -12,7 +11,7 @@
 #include <memory>
 #include <span>
 
-typedef struct sf_private_tag SNDFILE;  // libsndfile's handle, as <sndfile.h> declares it
+#include "file/WavWriter.h"
 
 namespace osciloskop {
 
@@ -32,11 +31,11 @@ class BlockRecorder {
   const QString& error() const { return error_; }
 
  private:
-  BlockRecorder(QString path, std::unique_ptr<QTemporaryFile> file, SNDFILE* sound);
+  BlockRecorder(QString path, std::unique_ptr<QTemporaryFile> file, std::unique_ptr<WavWriter> wav);
 
   const QString path_;
-  std::unique_ptr<QTemporaryFile> file_;  // holds the descriptor libsndfile writes to
-  SNDFILE* sound_;
+  std::unique_ptr<QTemporaryFile> file_;  // holds the descriptor the writer writes to
+  const std::unique_ptr<WavWriter> wav_;
   QString error_;
 };
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "BenchFormats.h"
-#include "wave/BlockPumps.h"
-#include "wave/StreamLink.h"
+#include "wave/portaudio/BlockPumps.h"
+#include "wave/portaudio/StreamLink.h"
 
 using namespace osciloskop;
 

@@ -266,7 +266,7 @@ TEST(ProgramOnSoundServer, RecoversFromAServerThatHangsForAWhile) {
   ASSERT_GE(run.finish(30000), 0) << "the program did not end";
   EXPECT_EQ(run.exitCode(), 0) << run.err().toStdString();
   for (const QJsonObject& report : run.reportsAfter(resumedAt))
-    for (const char* level : {"Edit1", "Edit4"})
+    for (const char* level : {"urLevel", "ulLevel"})
       EXPECT_LE(report[level].toString().remove(" mV").toDouble(), 332 + 20)
           << QJsonDocument(report).toJson().toStdString();
   ExpectTheToneSoonAfter(run, resumedAt);

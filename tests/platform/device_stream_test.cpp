@@ -11,10 +11,10 @@
 
 #include "ToneTestSupport.h"
 #include "WaveTestSupport.h"
-#include "wave/BlockPumps.h"
 #include "wave/PcmSamples.h"
-#include "wave/SampleRing.h"
-#include "wave/StreamLink.h"
+#include "wave/portaudio/BlockPumps.h"
+#include "wave/portaudio/SampleRing.h"
+#include "wave/portaudio/StreamLink.h"
 
 using namespace osciloskop;
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "WaveTestSupport.h"
-#include "wave/AudioDeviceList.h"
-#include "wave/BoundedCaller.h"
-#include "wave/LibraryChatter.h"
 #include "wave/PortAudioCard.h"
+#include "wave/portaudio/AudioDeviceList.h"
+#include "wave/portaudio/BoundedCaller.h"
+#include "wave/portaudio/LibraryChatter.h"
 
 using namespace osciloskop;
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "wave/SampleRing.h"
+#include "wave/portaudio/SampleRing.h"
 
 namespace osciloskop {
 

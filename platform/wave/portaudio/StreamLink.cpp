@@ -1,4 +1,4 @@
-#include "wave/StreamLink.h"
+#include "wave/portaudio/StreamLink.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "wave/BlockPumps.h"
+#include "wave/portaudio/BlockPumps.h"
 
 #include <algorithm>
 #include <cmath>

@@ -14,12 +14,12 @@
 #include <ostream>
 #include <utility>
 
-#include "wave/AudioDeviceList.h"
-#include "wave/BlockPumps.h"
-#include "wave/BoundedCaller.h"
 #include "wave/DeviceWatch.h"
-#include "wave/LibraryChatter.h"
-#include "wave/StreamLink.h"
+#include "wave/portaudio/AudioDeviceList.h"
+#include "wave/portaudio/BlockPumps.h"
+#include "wave/portaudio/BoundedCaller.h"
+#include "wave/portaudio/LibraryChatter.h"
+#include "wave/portaudio/StreamLink.h"
 
 // PortAudio's JACK host API and a JACK server that goes away (jackd killed):
 //

@@ -1,4 +1,4 @@
-#include "wave/AudioDeviceList.h"
+#include "wave/portaudio/AudioDeviceList.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "wave/LibraryChatter.h"
+#include "wave/portaudio/LibraryChatter.h"
 
 #include <fcntl.h>
 #include <unistd.h>

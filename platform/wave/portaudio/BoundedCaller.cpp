@@ -1,4 +1,4 @@
-#include "wave/BoundedCaller.h"
+#include "wave/portaudio/BoundedCaller.h"
 
 namespace osciloskop {
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "rate/RateConverter.h"
-#include "wave/AudioDeviceList.h"
-#include "wave/StreamLink.h"
 #include "wave/WaveDeviceQueue.h"
+#include "wave/portaudio/AudioDeviceList.h"
+#include "wave/portaudio/StreamLink.h"
 
 namespace osciloskop {
 
