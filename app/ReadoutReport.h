@@ -24,8 +24,8 @@ struct ReportField {
 // The fields of a line in the order they are written, as scripts and people read them.
 using ReportFields = std::vector<ReportField>;
 
-// The line of the block taken last: `figures` adds the object "measured" (with rmsVolts when
-// `volts`).
+// The line of the block the instrument took last, its figures as the object "measured"
+// (with rmsVolts when `volts`); `xruns` only for a live run.
 ReportFields readoutFields(const Instrument& instrument, double deviceTime, int64_t block,
                            std::optional<uint64_t> xruns, bool volts);
 

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdio>
 
-#include "GeneratorSlider.h"
 #include "Instrument.h"
 #include "ReadoutReport.h"
 #include "ToneGenerator.h"
@@ -17,32 +16,23 @@ namespace {
 constexpr int kBlockFrames = 11025;  // one capture block: 0.25 s of stereo frames
 
 // The choices the command line makes after start-up, as the window's controls make them:
-// the generator's frequency slider (its start position changes nothing), then the lists,
-// each shown and chosen. The command line has checked each against the start-up ranges.
+// the generator's frequency slider (its start position changes nothing), then the lists:
+// each chosen item is shown, and each choice reads only its own list. The command line has
+// checked each against the start-up ranges.
 void applyStartupChoices(Instrument& instrument, ToneGenerator& generator,
                          const ProgramOptions& options) {
-  if (options.generatorFrequency && *options.generatorFrequency != kStartFrequencyPosition) {
-    if (const auto setting = FrequencyForSliderPosition(*options.generatorFrequency)) {
-      generator.SetFrequency(setting->frequency);
-      instrument.GeneratorFrequencyMoved();
-    }
+  if (options.generatorFrequency && *options.generatorFrequency != kStartFrequencyPosition &&
+      generator.FrequencySliderMoved(*options.generatorFrequency)) {
+    instrument.GeneratorFrequencyMoved();
   }
   ListItemsShown items = instrument.ItemsShown();
-  if (options.timeBase) {
-    items.timeBase = *options.timeBase;
-    instrument.ShowListItems(items);
-    instrument.TimeBaseChosen();
-  }
-  if (options.ulRange) {
-    items.ulRange = *options.ulRange;
-    instrument.ShowListItems(items);
-    instrument.UlRangeChosen();
-  }
-  if (options.urRange) {
-    items.urRange = *options.urRange;
-    instrument.ShowListItems(items);
-    instrument.UrRangeChosen();
-  }
+  items.timeBase = options.timeBase.value_or(items.timeBase);
+  items.ulRange = options.ulRange.value_or(items.ulRange);
+  items.urRange = options.urRange.value_or(items.urRange);
+  instrument.ShowListItems(items);
+  if (options.timeBase) instrument.TimeBaseChosen();
+  if (options.ulRange) instrument.UlRangeChosen();
+  if (options.urRange) instrument.UrRangeChosen();
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 // it opened, so that a reopened stream plays the tone from its first sample again.
 
 #include <cstdint>
+#include <optional>
+
+#include "GeneratorSlider.h"
 
 namespace osciloskop {
 
@@ -14,6 +17,10 @@ class ToneGenerator {
   int32_t Amplitude() const { return amplitude_; }
   void SetFrequency(int32_t hertz) { frequency_ = hertz; }
   void SetAmplitude(int32_t counts) { amplitude_ = counts; }
+  // The frequency slider has moved to `position`: the generator takes the frequency it
+  // means, and the setting (readout text, slider steps) comes back for the slider's view.
+  // A position with no meaning changes nothing and gives no setting.
+  std::optional<GeneratorFrequencySetting> FrequencySliderMoved(int32_t position);
 
   // Fills an output block of `sizeBytes` bytes that follows `blocksFilled` blocks of the
   // same size since the stream opened, at `frameRate` samples per second.

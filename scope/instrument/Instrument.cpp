@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "ChannelFields.h"
 #include "DisplayLimit.h"
 #include "FrequencyMeasurement.h"
 #include "HalfWaveFollower.h"
@@ -73,21 +72,21 @@ bool Instrument::StartPass() {
   state_.urStart = 1;
   if (PeriodicDisplay()) return true;
   MeasureLevelUL();
-  MeasureFrequency(true);
+  MeasureFrequency(Channel::UL);
   MeasureLevelUR();
-  MeasureFrequency(false);
+  MeasureFrequency(Channel::UR);
   return false;
 }
 
 FrameOutcome Instrument::DisplayFrame() {
   FrameOutcome outcome;
   MeasureLevelUL();
-  outcome.ulRangeApplied = ApplyRange(true);
-  MeasureFrequency(true);
+  outcome.ulRangeApplied = ApplyRange(Channel::UL);
+  MeasureFrequency(Channel::UL);
   if (items_.urRange != kUrRangeOffItem) {
     MeasureLevelUR();
-    outcome.urRangeApplied = ApplyRange(false);
-    MeasureFrequency(false);
+    outcome.urRangeApplied = ApplyRange(Channel::UR);
+    MeasureFrequency(Channel::UR);
   }
   outcome.timeBaseApplied = SelectTimeBase(state_, items_.timeBase);
   // The next frame's UL frequency search starts from 0 when its block has no positive value.
@@ -110,14 +109,16 @@ void Instrument::MeasureLevelUR() {
   readouts_.urLevel = LevelText(state_.urRms);
 }
 
-void Instrument::MeasureFrequency(bool ul) {
+void Instrument::MeasureFrequency(Channel channel) {
+  const bool ul = channel == Channel::UL;
   const FrequencyReadout readout = MeasureChannelFrequency(
       state_, ul ? UlFields(state_) : UrFields(state_), generator_.Frequency());
   (ul ? readouts_.ulFrequency : readouts_.urFrequency) = readout.text;
   if (readout.hideDisplayLimitWarning) readouts_.displayLimitWarning = false;
 }
 
-bool Instrument::ApplyRange(bool ul) {
+bool Instrument::ApplyRange(Channel channel) {
+  const bool ul = channel == Channel::UL;
   const std::optional<RangeCaptions> captions =
       SelectRange(ul ? UlFields(state_) : UrFields(state_), ul ? items_.ulRange : items_.urRange);
   if (!captions) return false;

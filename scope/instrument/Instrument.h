@@ -13,6 +13,7 @@
 #include <span>
 
 #include "BlockFigures.h"
+#include "ChannelFields.h"
 #include "ListItems.h"
 #include "Readouts.h"
 #include "ScopeState.h"
@@ -108,8 +109,8 @@ class Instrument {
  private:
   void MeasureLevelUL();
   void MeasureLevelUR();
-  void MeasureFrequency(bool ul);
-  bool ApplyRange(bool ul);
+  void MeasureFrequency(Channel channel);
+  bool ApplyRange(Channel channel);
 
   const ToneGenerator& generator_;
   ScopeState state_;

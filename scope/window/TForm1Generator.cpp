@@ -67,8 +67,7 @@ void TForm1::ScrollBar4Change(QObject* /*Sender*/) {
 }
 
 void TForm1::ScrollBar5Change(QObject* /*Sender*/) {
-  if (const auto setting = FrequencyForSliderPosition(ScrollBar5->Position())) {
-    generator_->SetFrequency(setting->frequency);
+  if (const auto setting = generator_->FrequencySliderMoved(ScrollBar5->Position())) {
     Edit14->setText(QString::fromStdString(setting->text));
     ScrollBar5->SetLargeChange(setting->largeChange);
     ScrollBar5->SetSmallChange(setting->smallChange);

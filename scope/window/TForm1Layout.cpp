@@ -137,6 +137,12 @@ QRadioButton* makeRadioButton(QWidget* parent, Place place, const QFont& font,
   return button;
 }
 
+// A readout's text as a control shows it.
+QString shownText(const ReadoutText& readout) {
+  const std::string_view view = readout.view();
+  return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
+}
+
 }  // namespace
 
 void TForm1::CreateControls() {
@@ -146,6 +152,8 @@ void TForm1::CreateControls() {
   const QFont bold11 = controlFont(11, true);
   const QFont regular5 = controlFont(5, false);
   const QFont bold5 = controlFont(5, true);
+  // The readouts and captions start with what the instrument shows before its first frame.
+  const InstrumentReadouts& readouts = instrument_->Readouts();
   const QFont bold13 = controlFont(13, true);
   setFont(windowFont);
 
@@ -159,7 +167,7 @@ void TForm1::CreateControls() {
       client, {157, 2, 80, 19}, regular5, QStringLiteral("jednorázové"),
       QStringLiteral("provede po stisku levého tlačítka myši  VŽDY  jednorázové zobrazení"));
 
-  Edit4 = makeEdit(client, {237, 0, 56, 21}, bold11, QStringLiteral("465 mA"), true);
+  Edit4 = makeEdit(client, {237, 0, 56, 21}, bold11, shownText(readouts.ulLevel), true);
   Edit4->setToolTip(QStringLiteral("velikost napětí v prvním měřicím kanálu"));
   setColours(Edit4, kYellow, kBlack);
 
@@ -167,18 +175,18 @@ void TForm1::CreateControls() {
   ComboBox2->setToolTip(QStringLiteral("nastavení rozsahu na ose napětí"));
   setColours(ComboBox2, kYellow, kBlack);
 
-  Edit12 = makeEdit(client, {374, 0, 62, 21}, bold11, QStringLiteral("12760 Hz"), true);
+  Edit12 = makeEdit(client, {374, 0, 62, 21}, bold11, shownText(readouts.ulFrequency), true);
   Edit12->setToolTip(QStringLiteral("frekvence napětí v prvním měřicím kanálu"));
   setColours(Edit12, kYellow, kBlack);
 
-  Edit1 = makeEdit(client, {435, 0, 67, 21}, windowFont, QStringLiteral("532.2 mV"), false);
+  Edit1 = makeEdit(client, {435, 0, 67, 21}, windowFont, shownText(readouts.urLevel), false);
   setColours(Edit1, kAqua, kBlack);
 
   ComboBox3 = makeList(client, {502, 0, 81, 21}, regular5, kUrRangeItems, true, 15);
   ComboBox3->setEditText(QString::fromUtf8(kUrRangeItems[0]));
   setColours(ComboBox3, kAqua, kBlack);
 
-  Edit8 = makeEdit(client, {583, 0, 62, 21}, windowFont, QStringLiteral("12760 Hz"), false);
+  Edit8 = makeEdit(client, {583, 0, 62, 21}, windowFont, shownText(readouts.urFrequency), false);
   setColours(Edit8, kAqua, kBlack);
 
   ComboBox1 = makeList(client, {644, 0, 83, 21}, regular11, kTimeBaseItems, false, 9);
@@ -198,10 +206,15 @@ void TForm1::CreateControls() {
   setStandardColours(Button2);
 
   // Scale captions on the screen.
-  Edit18 = makeScaleCaption(client, {384, 24, 27, 15}, bold11, kAqua, QStringLiteral("+mV"));
-  Edit19 = makeScaleCaption(client, {384, 484, 27, 15}, bold11, kAqua, QStringLiteral("-mV"));
-  Edit2 = makeScaleCaption(client, {624, 265, 27, 15}, bold5, kYellow, QStringLiteral("mA"));
-  Edit5 = makeScaleCaption(client, {152, 263, 27, 15}, bold5, kYellow, QStringLiteral("mA"));
+  const AxisCaptions& ul = instrument_->UlCaptions();
+  const AxisCaptions& ur = instrument_->UrCaptions();
+  Edit18 = makeScaleCaption(client, {384, 24, 27, 15}, bold11, kAqua, QString::fromLatin1(ur.plus));
+  Edit19 =
+      makeScaleCaption(client, {384, 484, 27, 15}, bold11, kAqua, QString::fromLatin1(ur.minus));
+  Edit2 =
+      makeScaleCaption(client, {624, 265, 27, 15}, bold5, kYellow, QString::fromLatin1(ul.plus));
+  Edit5 =
+      makeScaleCaption(client, {152, 263, 27, 15}, bold5, kYellow, QString::fromLatin1(ul.minus));
 
   Panel2 = makeWarningPanel(client, {76, 424, 417, 25}, bold13,
                             QStringLiteral("překročen nastavený rozsah - snižte měřenou veličinu"));
@@ -212,7 +225,7 @@ void TForm1::CreateControls() {
   Panel3 = new QWidget(client);
   Panel3->setGeometry(806, 0, 217, 22);
   setStandardColours(Panel3);
-  Edit11 = makeEdit(Panel3, {4, 0, 209, 21}, windowFont, QStringLiteral("Edit11"), false);
+  Edit11 = makeEdit(Panel3, {4, 0, 209, 21}, windowFont, shownText(readouts.peakDiagnostic), false);
 
   // Generator strip.
   Panel13 = placed(new QLabel(QStringLiteral("< amplituda frekvence >"), client), {0, 500, 800, 29},
